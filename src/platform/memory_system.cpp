@@ -1,0 +1,44 @@
+#include "platform/memory_system.h"
+
+namespace kw {
+
+std::optional<std::string> MemorySystem::readFile(const std::string& path) {
+  auto it = files.find(path);
+  if (it == files.end()) return std::nullopt;
+  return it->second;
+}
+
+bool MemorySystem::writeFileAtomic(const std::string& path, const std::string& bytes) {
+  if (failWrites) return false;
+  files[path] = bytes;
+  ++writes;
+  return true;
+}
+
+bool MemorySystem::fileExists(const std::string& path) { return files.count(path) != 0; }
+
+int64_t MemorySystem::fileSize(const std::string& path) {
+  auto it = files.find(path);
+  return it == files.end() ? -1 : static_cast<int64_t>(it->second.size());
+}
+
+bool MemorySystem::startProgram(const std::string& path, const std::vector<std::string>& args) {
+  if (failStarts) return false;
+  std::string line = path;
+  for (const auto& a : args) line += " " + a;
+  startedPrograms.push_back(line);
+  return true;
+}
+
+bool MemorySystem::openDocument(const std::string& path) {
+  if (!viewerInstalled) return false;
+  openedDocuments.push_back(path);
+  return true;
+}
+
+void MemorySystem::exitProcess(int code) {
+  exitCodes.push_back(code);
+  throw ProcessExit{code};
+}
+
+}  // namespace kw

@@ -1,0 +1,42 @@
+// In-memory stand-in for the operating system: files live in a map, started programs and
+// opened documents are recorded, and ending the process is reported to the caller.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/system.h"
+
+namespace kw {
+
+// Thrown by MemorySystem::exitProcess so that a test can observe the end of the program.
+struct ProcessExit {
+  int code = 0;
+};
+
+class MemorySystem final : public System {
+ public:
+  std::map<std::string, std::string> files;
+  std::vector<std::string> startedPrograms;  // path followed by " " and each argument
+  std::vector<std::string> openedDocuments;
+  std::string executable = "/opt/kantelwerk/kantelwerk";
+  std::string directory = "/home/user/layout/";
+  bool failWrites = false;
+  bool failStarts = false;
+  bool viewerInstalled = true;
+  int writes = 0;
+  std::vector<int> exitCodes;
+
+  std::optional<std::string> readFile(const std::string& path) override;
+  bool writeFileAtomic(const std::string& path, const std::string& bytes) override;
+  bool fileExists(const std::string& path) override;
+  int64_t fileSize(const std::string& path) override;
+  std::string currentDirectory() override { return directory; }
+  std::string executablePath() override { return executable; }
+  bool startProgram(const std::string& path, const std::vector<std::string>& args) override;
+  bool openDocument(const std::string& path) override;
+  [[noreturn]] void exitProcess(int code) override;
+};
+
+}  // namespace kw

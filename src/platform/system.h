@@ -1,0 +1,50 @@
+// Operating-system services other than windows and serial ports: files, starting other
+// programs, and ending the process.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kw {
+
+class System {
+ public:
+  virtual ~System() = default;
+
+  // Whole-file access. Paths are relative to the current directory unless absolute.
+  virtual std::optional<std::string> readFile(const std::string& path) = 0;
+  // Crash-safe replacement: the bytes go to a temporary file in the same folder, which
+  // then takes the place of `path`. False when nothing could be written.
+  virtual bool writeFileAtomic(const std::string& path, const std::string& bytes) = 0;
+  virtual bool fileExists(const std::string& path) = 0;
+  virtual int64_t fileSize(const std::string& path) = 0;  // -1 when missing
+
+  virtual std::string currentDirectory() = 0;  // with a trailing separator
+  virtual std::string executablePath() = 0;    // the running program file
+
+  // Starts a program without waiting for it.
+  virtual bool startProgram(const std::string& path, const std::vector<std::string>& args) = 0;
+  // Opens a document with the desktop's viewer for its kind, if one is installed.
+  virtual bool openDocument(const std::string& path) = 0;
+
+  // Ends the process; does not return.
+  [[noreturn]] virtual void exitProcess(int code) = 0;
+};
+
+// The real operating system.
+class HostSystem final : public System {
+ public:
+  std::optional<std::string> readFile(const std::string& path) override;
+  bool writeFileAtomic(const std::string& path, const std::string& bytes) override;
+  bool fileExists(const std::string& path) override;
+  int64_t fileSize(const std::string& path) override;
+  std::string currentDirectory() override;
+  std::string executablePath() override;
+  bool startProgram(const std::string& path, const std::vector<std::string>& args) override;
+  bool openDocument(const std::string& path) override;
+  [[noreturn]] void exitProcess(int code) override;
+};
+
+}  // namespace kw
