@@ -1,0 +1,159 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/system.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+extern char** environ;
+#endif
+
+namespace kw {
+
+namespace fs = std::filesystem;
+
+std::optional<std::string> HostSystem::readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream s;
+  s << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return s.str();
+}
+
+bool HostSystem::writeFileAtomic(const std::string& path, const std::string& bytes) {
+  // Write beside the target and rename over it, so a crash leaves either file whole.
+  std::string tmp = path + ".tmp";
+#ifdef _WIN32
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::remove(tmp.c_str());
+      return false;
+    }
+  }
+  if (!MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    std::remove(tmp.c_str());
+    return false;
+  }
+  return true;
+#else
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      ::unlink(tmp.c_str());
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  return true;
+#endif
+}
+
+bool HostSystem::fileExists(const std::string& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec);
+}
+
+int64_t HostSystem::fileSize(const std::string& path) {
+  std::error_code ec;
+  auto size = fs::file_size(path, ec);
+  return ec ? -1 : static_cast<int64_t>(size);
+}
+
+std::string HostSystem::currentDirectory() {
+  std::error_code ec;
+  std::string dir = fs::current_path(ec).string();
+  if (dir.empty() || (dir.back() != '/' && dir.back() != '\\'))
+    dir += static_cast<char>(fs::path::preferred_separator);
+  return dir;
+}
+
+std::string HostSystem::executablePath() {
+#ifdef _WIN32
+  char buf[MAX_PATH] = {};
+  DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+  return std::string(buf, n);
+#else
+  std::error_code ec;
+  auto p = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : p.string();
+#endif
+}
+
+bool HostSystem::startProgram(const std::string& path, const std::vector<std::string>& args) {
+#ifdef _WIN32
+  std::string cmd = "\"" + path + "\"";
+  for (const auto& a : args) cmd += " " + a;
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+#else
+  std::vector<std::string> argv0{path};
+  argv0.insert(argv0.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argv0) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  // setsid keeps the new instance alive when this one ends.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+#ifdef POSIX_SPAWN_SETSID
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+#endif
+  int rc = posix_spawn(&pid, path.c_str(), nullptr, &attr, argv.data(), environ);
+  posix_spawnattr_destroy(&attr);
+  return rc == 0;
+#endif
+}
+
+bool HostSystem::openDocument(const std::string& path) {
+#ifdef _WIN32
+  return reinterpret_cast<intptr_t>(
+             ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+#else
+  // Only when a desktop opener is installed; otherwise nothing happens.
+  for (const char* opener : {"/usr/bin/xdg-open", "/usr/local/bin/xdg-open"}) {
+    if (::access(opener, X_OK) == 0) return startProgram(opener, {path});
+  }
+  return false;
+#endif
+}
+
+void HostSystem::exitProcess(int code) {
+  std::fflush(nullptr);
+  std::_Exit(code);
+}
+
+}  // namespace kw
