@@ -3,6 +3,7 @@
 namespace kw {
 
 std::optional<std::string> MemorySystem::readFile(const std::string& path) {
+  reads.push_back(path);
   auto it = files.find(path);
   if (it == files.end()) return std::nullopt;
   return it->second;
@@ -12,6 +13,7 @@ bool MemorySystem::writeFileAtomic(const std::string& path, const std::string& b
   if (failWrites) return false;
   files[path] = bytes;
   ++writes;
+  if (onWrite) onWrite(path);
   return true;
 }
 

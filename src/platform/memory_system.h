@@ -2,6 +2,7 @@
 // opened documents are recorded, and ending the process is reported to the caller.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@ class MemorySystem final : public System {
   bool failStarts = false;
   bool viewerInstalled = true;
   int writes = 0;
+  std::vector<std::string> reads;  // every path asked for, in order
+  std::function<void(const std::string&)> onWrite;  // after a successful write
   std::vector<int> exitCodes;
 
   std::optional<std::string> readFile(const std::string& path) override;

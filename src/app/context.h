@@ -1,0 +1,83 @@
+// The one program context: created at start-up, owns every subsystem's state and lives
+// until the process ends. Everything else receives it by reference.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/dispatch.h"
+#include "buslink/bus_state.h"
+#include "buslink/bus_thread.h"
+#include "buslink/request_queue.h"
+#include "config/language.h"
+#include "config/program_prefs.h"
+#include "config/suite_prefs.h"
+#include "platform/clock.h"
+#include "platform/system.h"
+#include "platform/ui.h"
+#include "platform/worker.h"
+
+namespace kw {
+
+constexpr int kVersionMajor = 4;
+constexpr int kVersionMinor = 15;
+
+// Selection of the parameter form: outer tab and the sub-type of each family with inner tabs.
+struct FormSelection {
+  int currentFamily = 0;
+  int subtypeFamily0 = 17;
+  int subtypeFamily1 = 19;
+  int subtypeFamily2 = 11;
+  int subtypeFamily4 = 2348;
+};
+
+struct Platform {
+  Ui& ui;
+  Clock& clock;
+  System& system;
+  WorkerFactory& workers;
+};
+
+struct AppContext {
+  explicit AppContext(Platform p)
+      : ui(p.ui), clock(p.clock), system(p.system), workers(p.workers),
+        busThread(bus, queue, p.clock, p.workers) {}
+  AppContext(const AppContext&) = delete;
+  AppContext& operator=(const AppContext&) = delete;
+
+  Ui& ui;
+  Clock& clock;
+  System& system;
+  WorkerFactory& workers;
+
+  // Shell state.
+  int language = kLanguageGerman;
+  std::string startDirectory;
+  std::atomic<uint8_t> cancelRequested{0};
+  std::atomic<uint8_t> clockEnd{0};  // ends the clock thread for good (quit, restart)
+  LanguageFileTable languageFiles = makeLanguageFileTable();
+  HelpTable helpTable = makeHelpTable();
+  LanguageTexts texts;
+  SuitePreferences suite = emptySuitePreferences();
+  ProgramPreferences programPrefs;  // Steller state; language and bus live above/in `bus`
+  FormSelection form;
+  Dispatcher dispatcher;
+
+  // Bus link.
+  BusState bus;
+  RequestQueue queue;
+  BusThread busThread;
+
+  // Clock thread.
+  std::unique_ptr<Worker> clockThread;
+  std::string clockShown;
+
+  const std::string& text(int n) const { return texts.text(n); }
+  int currentBus() const { return bus.currentBus.load(); }
+};
+
+}  // namespace kw

@@ -1,0 +1,108 @@
+#include "app/fatal.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+
+#include "platform/system.h"
+#include "platform/ui.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace kw {
+
+namespace {
+
+// Set once at start-up; signal handlers and std::terminate cannot be given a context.
+struct FatalTarget {
+  std::atomic<Ui*> ui{nullptr};
+  std::atomic<System*> system{nullptr};
+  std::atomic<bool> reporting{false};
+};
+FatalTarget& target() {
+  static FatalTarget t;
+  return t;
+}
+
+const char* signalDescription(int sig) {
+  switch (sig) {
+    case SIGSEGV: return "Access violation (segmentation fault)";
+    case SIGFPE: return "Arithmetic error";
+    case SIGILL: return "Illegal instruction";
+    case SIGABRT: return "Abnormal termination";
+#ifdef SIGBUS
+    case SIGBUS: return "Bus error";
+#endif
+    default: return "Fatal signal";
+  }
+}
+
+void onSignal(int sig) {
+  std::signal(sig, SIG_DFL);
+#ifndef _WIN32
+  alarm(60);  // never hang on the way out
+#endif
+  reportFatalError(-1, signalDescription(sig), "");
+}
+
+void onTerminate() { reportCurrentException(); }
+
+}  // namespace
+
+std::string fatalErrorText(int line, std::string_view description, std::string_view file) {
+  size_t slash = file.find_last_of("/\\");
+  if (slash != std::string_view::npos) file.remove_prefix(slash + 1);
+  size_t dot = file.rfind('.');
+  if (dot != std::string_view::npos) file = file.substr(0, dot);
+  std::string text = std::to_string(line);
+  text += '\n';
+  text += description;
+  text += '\n';
+  text += file;
+  text += "\n\nProgramm wird beendet!    ";
+  return text;
+}
+
+void installFatalErrorHandler(Ui* ui, System* system) {
+  target().ui = ui;
+  target().system = system;
+  std::set_terminate(onTerminate);
+  for (int sig : {SIGSEGV, SIGFPE, SIGILL, SIGABRT
+#ifdef SIGBUS
+                  ,
+                  SIGBUS
+#endif
+       })
+    std::signal(sig, onSignal);
+}
+
+void reportFatalError(int line, std::string_view description, std::string_view file) {
+  std::string text = fatalErrorText(line, description, file);
+  if (!target().reporting.exchange(true)) {
+    std::fputs(("Error\n" + text + "\n").c_str(), stderr);
+    if (Ui* ui = target().ui.load()) ui->messageBox(-1, "Error", text, mb::kOk | mb::kIconError);
+  }
+  if (System* s = target().system.load()) s->exitProcess(1);
+  std::_Exit(1);
+}
+
+void reportCurrentException() {
+  if (auto e = std::current_exception()) {
+    try {
+      std::rethrow_exception(e);
+    } catch (const FatalError& f) {
+      reportFatalError(f.line(), f.what(), f.file());
+    } catch (const std::exception& x) {
+      reportFatalError(-1, x.what(), "");
+    } catch (...) {
+      reportFatalError(-1, "Unknown error", "");
+    }
+  }
+  reportFatalError(-1, "Unknown error", "");
+}
+
+}  // namespace kw

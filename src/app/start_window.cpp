@@ -1,0 +1,127 @@
+// Start window, the main window's title, and building the user interface in a language,
+// including the restart that a change of language needs.
+#include <cstdio>
+#include <string>
+
+#include "app/shell.h"
+
+namespace kw {
+
+namespace {
+
+constexpr int kLanguageMenuItems[5] = {0, menu::kGerman, menu::kEnglish, menu::kItalian,
+                                       menu::kFrench};
+
+// Program files tried, in this order, for the new instance after a change of language.
+constexpr const char* kRestartPrograms[] = {"Kantelwerk.exe", "Kantelwerk_Server_V4.obx"};
+
+bool startNewInstance(AppContext& ctx) {
+  const std::string tick = std::to_string(ctx.clock.now());
+  for (const char* name : kRestartPrograms) {
+    if (!ctx.system.fileExists(name) || ctx.system.fileSize(name) <= 3) continue;
+    if (ctx.system.startProgram(name, {tick})) return true;
+    return ctx.system.openDocument(name);
+  }
+  // Without either file (any system but the suite's own installation) start the
+  // running program file again, so that the user is not left without a window.
+  const std::string self = ctx.system.executablePath();
+  return !self.empty() && ctx.system.startProgram(self, {tick});
+}
+
+}  // namespace
+
+std::string versionText() {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "V%d.%02d", kVersionMajor, kVersionMinor);
+  return buf;
+}
+
+std::string titleText(const LanguageTexts& texts) {
+  return " VOLTARIS Server  " + texts.text(100) + std::string(10, ' ') + versionText();
+}
+
+void showStartWindow(AppContext& ctx, const std::string& text) {
+  WindowSpec spec;
+  spec.title = "VOLTARIS  " + versionText();
+  spec.rect = {0, 0, 300, 40};
+  spec.centred = true;
+  spec.closeBox = false;
+  spec.waitCursor = true;
+  if (!ctx.ui.openWindow(win::kStart, spec)) return;
+  ControlSpec label;
+  label.kind = ControlKind::Label;
+  label.id = 1;
+  label.rect = {10, 10, 280, 20};
+  label.text = text;
+  label.align = Align::Centre;
+  ctx.ui.createControl(win::kStart, label);
+  ScreenMetrics s = ctx.ui.screen();
+  ctx.ui.movePointer(s.primaryWidth / 2, s.primaryHeight / 2);
+  ctx.ui.processPendingEvents();
+}
+
+void buildMainMenu(AppContext& ctx) {
+  const auto& t = ctx.texts;
+  std::vector<MenuTitle> m = {
+      {t.text(6),
+       {{menu::kSettings, t.text(7), 302},
+        {0, "", 0},
+        {menu::kGerman, t.text(2), 133},
+        {menu::kEnglish, t.text(3), 134},
+        {menu::kItalian, t.text(4), 135},
+        {menu::kFrench, t.text(8), 136},
+        {0, "", 0},
+        {menu::kQuit, t.text(5), 264}}},
+      {t.text(16), {{menu::kSteller, t.text(17), 0}}},
+      {t.text(21), {{menu::kHelp, t.text(22), 278}}},
+  };
+  ctx.ui.setMenu(win::kMain, m);
+  if (ctx.language >= 1 && ctx.language <= 4)
+    ctx.ui.setMenuCheck(win::kMain, kLanguageMenuItems[ctx.language], true);
+}
+
+void buildUserInterface(AppContext& ctx, int language, bool showWait, bool restart) {
+  ctx.language = (language >= 1 && language <= 4) ? language : kLanguageGerman;
+  loadLanguage(ctx.system, ctx.ui, ctx.languageFiles, ctx.language, ctx.texts);
+  buildMainMenu(ctx);
+
+  if (showWait) {
+    WindowSpec spec;
+    spec.title = ctx.text(1);
+    spec.rect = {0, 0, 200, 40};
+    spec.centred = true;
+    spec.closeBox = false;
+    if (ctx.ui.openWindow(win::kWait, spec)) {
+      ControlSpec label;
+      label.kind = ControlKind::Label;
+      label.id = 1;
+      label.rect = {5, 10, 190, 24};
+      label.text = ctx.text(620);
+      label.align = Align::Centre;
+      ctx.ui.createControl(win::kWait, label);
+      ctx.ui.processPendingEvents();
+      ctx.ui.closeWindow(win::kWait);
+    }
+  }
+
+  if (!restart) {
+    ctx.ui.setWindowTitle(win::kMain, "   " + titleText(ctx.texts));
+    ctx.ui.showWindow(win::kMain, true);
+    return;
+  }
+
+  ctx.bus.stopFlag = 1;
+  ctx.busThread.stop(0);
+  stopClockThread(ctx);
+  saveProgramPreferences(ctx);
+  if (ctx.ui.windowOpen(win::kSteller)) closeStellerWindow(ctx);
+  startNewInstance(ctx);
+  endProgram(ctx);
+}
+
+void switchLanguage(AppContext& ctx, int language) {
+  if (language == ctx.language) return;
+  buildUserInterface(ctx, language, true, true);
+}
+
+}  // namespace kw

@@ -1,0 +1,42 @@
+// Hand-over of bus writes from the window thread to the bus thread. The window thread
+// never waits: when the bus thread holds the lock, the request goes to an overflow queue
+// that the main loop moves over later.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+namespace kw {
+
+struct BusRequest {
+  int32_t kind = 2;  // 2 = write (1 means the same); other kinds are dropped
+  int32_t address = 0;
+  int32_t value = 0;
+  bool operator==(const BusRequest&) const = default;
+};
+
+class RequestQueue {
+ public:
+  // Window thread. Never blocks.
+  void submit(int32_t address, int32_t value);
+  // Window thread, after every wait of the main loop.
+  void drainOverflow();
+  // Bus thread: takes the oldest request, waiting for the lock.
+  std::optional<BusRequest> take();
+  // Bus thread: appends a request of its own, waiting for the lock.
+  void append(const BusRequest& request);
+
+  // Sizes for status and tests. `pendingCount` takes the lock.
+  size_t pendingCount();
+  size_t overflowCount() const { return overflowQueue_.size(); }
+  std::mutex& requestMutex() { return requestMutex_; }
+
+ private:
+  std::mutex requestMutex_;
+  std::deque<BusRequest> requestQueue_;   // guarded by requestMutex_
+  std::deque<BusRequest> overflowQueue_;  // window thread only
+};
+
+}  // namespace kw
