@@ -44,6 +44,11 @@ class IniDocument {
 
 bool iequals(std::string_view a, std::string_view b);
 
+// The decimal number at the start of `text` in the manner of "%d": leading blanks and tabs
+// skipped, an optional sign, then digits up to the first other character. Empty when there
+// is no digit; values beyond the 64-bit range are clamped.
+std::optional<int64_t> leadingInteger(std::string_view text);
+
 // Builds the file text line by line, always with CR LF. Output is UTF-8; the caller
 // converts it to the file's code page.
 class IniWriter {
