@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/dispatch.h"
+#include "buslink/bus_link.h"
 #include "buslink/bus_state.h"
 #include "buslink/bus_thread.h"
 #include "buslink/request_queue.h"
@@ -17,6 +18,7 @@
 #include "config/program_prefs.h"
 #include "config/suite_prefs.h"
 #include "platform/clock.h"
+#include "platform/serial.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 #include "platform/worker.h"
@@ -40,12 +42,14 @@ struct Platform {
   Clock& clock;
   System& system;
   WorkerFactory& workers;
+  SerialPorts& serial;
 };
 
 struct AppContext {
   explicit AppContext(Platform p)
-      : ui(p.ui), clock(p.clock), system(p.system), workers(p.workers),
-        busThread(bus, queue, p.clock, p.workers) {}
+      : ui(p.ui), clock(p.clock), system(p.system), workers(p.workers), serial(p.serial),
+        busLink(bus, queue, suite, p.serial, p.clock, p.ui, texts),
+        busThread(bus, busLink, p.clock, p.workers) {}
   AppContext(const AppContext&) = delete;
   AppContext& operator=(const AppContext&) = delete;
 
@@ -53,6 +57,7 @@ struct AppContext {
   Clock& clock;
   System& system;
   WorkerFactory& workers;
+  SerialPorts& serial;
 
   // Shell state.
   int language = kLanguageGerman;
@@ -70,6 +75,7 @@ struct AppContext {
   // Bus link.
   BusState bus;
   RequestQueue queue;
+  BusLink busLink;
   BusThread busThread;
 
   // Clock thread.

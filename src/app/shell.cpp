@@ -53,6 +53,8 @@ void startUp(AppContext& ctx) {
   registerShellRows(ctx.dispatcher);
   buildUserInterface(ctx, ctx.language, false, false);
 
+  ctx.busLink.probePorts();
+  ctx.busLink.openInterfaces();
   ctx.bus.stopFlag = 0;
   ctx.busThread.start();
   startClockThread(ctx);
@@ -231,7 +233,9 @@ void updateBusSelector(AppContext& ctx) {
 void selectBus(AppContext& ctx, int bus) {
   if (bus < 0 || bus >= kBusSlots || bus == ctx.currentBus()) return;
   ctx.busThread.stop(300);
+  ctx.busLink.closeInterfaces(0);
   ctx.bus.currentBus = static_cast<uint8_t>(bus);
+  ctx.busLink.openInterfaces();
   ctx.bus.stopFlag = 0;
   ctx.busThread.start();
   if (ctx.ui.windowOpen(win::kSteller)) {

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/headless_ui.h"
 #include "platform/memory_system.h"
+#include "platform/serial.h"
 #include "platform/worker.h"
 
 namespace kw::test {
@@ -26,19 +27,28 @@ inline std::string languageFile(const std::string& tag) {
   return f;
 }
 
+// A machine without serial ports.
+class NoSerialPorts final : public SerialPorts {
+ public:
+  std::unique_ptr<SerialPort> open(int, const SerialSettings&) override { return nullptr; }
+};
+
 struct Harness {
   VirtualClock clock{5000};
   HeadlessUi ui{&clock};
   MemorySystem system;
   VirtualWorkerFactory workers{clock};
+  NoSerialPorts noPorts;
+  SerialPorts* serial = &noPorts;
   std::unique_ptr<AppContext> ctx;
 
-  Harness() {
+  explicit Harness(SerialPorts* ports = nullptr) {
+    if (ports) serial = ports;
     system.files["Kantel_V4.Lang_DE"] = languageFile("DE");
     system.files["Kantel_V4.Lang_EN"] = languageFile("EN");
     system.files["Kantel_V4.Lang_IT"] = languageFile("IT");
     system.files["Kantel_V4.Lang_FR"] = languageFile("FR");
-    ctx = std::make_unique<AppContext>(Platform{ui, clock, system, workers});
+    ctx = std::make_unique<AppContext>(Platform{ui, clock, system, workers, *serial});
   }
   ~Harness() {
     // Stop the virtual threads before the context goes away.
