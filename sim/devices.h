@@ -1,0 +1,134 @@
+// The simulated devices of each protocol class. Each parses the host's bytes one at a time
+// with a small state machine, so bytes split over several transmissions, or garbage in
+// between, are handled the way a device with a byte-wise receiver would.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "sim/sim_device.h"
+
+namespace kw::sim {
+
+// Classes 1 and 4: the host asks for each address by sending it twice and gets one value
+// back per address; 0x80 | address, value writes SX0.
+class PolledDevice final : public SimDevice {
+ public:
+  PolledDevice(SimBus& bus, int protocolClass) : SimDevice(bus), class_(protocolClass) {}
+  int protocolClass() const override { return class_; }
+
+ protected:
+  void onByte(uint8_t byte, Tick now) override;
+  void onPowerLoss() override;
+
+ private:
+  int class_;
+  int readAddress_ = -1;   // first byte of a read pair, waiting for its twin
+  int writeAddress_ = -1;  // address of a write, waiting for its value
+};
+
+// Central units that send every bus value by themselves once started, then each change.
+class EventDevice : public SimDevice {
+ protected:
+  explicit EventDevice(SimBus& bus) : SimDevice(bus) {}
+
+  void onIdle(Tick now) override;
+  void onPowerLoss() override;
+  virtual void resetParser() = 0;
+  virtual void appendMessage(std::vector<uint8_t>& out, int bus, int address,
+                             uint8_t value) const = 0;
+
+  // The reset: the device falls quiet on both buses.
+  void stopStreaming();
+  // Starts reporting `bus`: what changed so far, then a dump of all 128 addresses.
+  void startStreaming(int bus);
+  // A host write: applied, and reported back even when the value did not change.
+  void hostWrite(int bus, int address, uint8_t value);
+  bool streaming(int bus) const { return bus >= 0 && bus < 2 && streaming_[bus]; }
+  bool resetSeen() const { return resetSeen_; }
+  void setResetSeen() { resetSeen_ = true; }
+
+ private:
+  // The central unit's status address: bit 7 is the track power, whatever else it holds.
+  static constexpr int kStatusAddress = 109;
+  uint8_t reportedValue(int bus, int address) const;
+  void collectChanges(std::vector<uint8_t>& out);
+
+  std::array<bool, 2> streaming_{};
+  bool resetSeen_ = false;
+  uint64_t cursor_ = 0;
+};
+
+// Class 2, MC2004: 0xF0/0xF1 bus markers, 0x71 command strings, 3-byte messages.
+class Mc2004Device final : public EventDevice {
+ public:
+  static constexpr std::array<uint8_t, 14> kReset{0x71, 0x00, 0x71, 0x07, 0xF0, 0x71, 0x05,
+                                                  0x00, 0x70, 0xF1, 0x71, 0x05, 0x00, 0x70};
+  static constexpr std::array<uint8_t, 7> kStartBus0{0xF0, 0x71, 0x04, 0x00, 0x6F, 0x71, 0x01};
+  static constexpr std::array<uint8_t, 7> kSelectBus1{0xF1, 0x71, 0x04, 0x00, 0x6F, 0x71, 0x01};
+
+  explicit Mc2004Device(SimBus& bus) : EventDevice(bus) {}
+  int protocolClass() const override { return 2; }
+
+ protected:
+  void onByte(uint8_t byte, Tick now) override;
+  void resetParser() override;
+  void appendMessage(std::vector<uint8_t>& out, int bus, int address,
+                     uint8_t value) const override;
+
+ private:
+  enum class State { Idle, AfterMarker, Value };
+  void command(uint8_t byte);
+  template <size_t N>
+  bool historyEndsWith(const std::array<uint8_t, N>& seq) const;
+
+  State state_ = State::Idle;
+  int markerBus_ = 0;
+  int writeAddress_ = 0;
+  // The last command bytes (writes excluded), newest last.
+  std::array<uint8_t, 14> history_{};
+  size_t historyLength_ = 0;
+};
+
+// Class 3, SLX852: 0xFE escapes, 2-byte messages with the bus in bit 7 of the first byte.
+class Slx852Device final : public EventDevice {
+ public:
+  explicit Slx852Device(SimBus& bus) : EventDevice(bus) {}
+  int protocolClass() const override { return 3; }
+
+ protected:
+  void onByte(uint8_t byte, Tick now) override;
+  void resetParser() override;
+  void appendMessage(std::vector<uint8_t>& out, int bus, int address,
+                     uint8_t value) const override;
+
+ private:
+  enum class State { Idle, Escape, WriteAddress, Value };
+  State state_ = State::Idle;
+  bool resetHalf_ = false;  // 0xFE 0x50 seen, 0xFE 0x51 completes the reset
+  int writeBus_ = 0;
+  int writeAddress_ = 0;
+};
+
+// Class 5, FCC: answers every request; a poll gets the whole state in one frame.
+class FccDevice final : public SimDevice {
+ public:
+  FccDevice(SimBus& bus, int frameSize) : SimDevice(bus), frameSize_(frameSize) {}
+  int protocolClass() const override { return 5; }
+  int frameSize() const { return frameSize_; }
+  std::vector<uint8_t> frame() const;
+
+ protected:
+  void onByte(uint8_t byte, Tick now) override;
+  void onPowerLoss() override { state_ = State::Idle; }
+
+ private:
+  enum class State { Idle, Poll, WriteAddress, WriteValue };
+  int frameSize_;
+  State state_ = State::Idle;
+  int writeBus_ = 0;
+  int writeAddress_ = 0;
+};
+
+}  // namespace kw::sim
