@@ -1,0 +1,73 @@
+// The program's windows are laid out in fixed pixels for small classic controls; the
+// default GTK theme pads its widgets far beyond that. A small style sheet on the screen
+// trims padding and minimum sizes so that every control fits the box it is given.
+// GTK is reached through the already loaded library, as the build links only wx.
+#include <dlfcn.h>
+
+#include <cstring>
+
+#include "platform/wx/wx_ui_impl.h"
+
+namespace kw::wxui {
+
+namespace {
+
+const char kCompactCss[] = R"css(
+* { font-size: 8pt; }
+entry { min-height: 0; padding: 0 3px; }
+button { min-height: 0; min-width: 0; padding: 0 4px; }
+togglebutton, button.toggle { min-height: 0; padding: 0 4px; }
+combobox button, combobox entry { min-height: 0; padding-top: 0; padding-bottom: 0; }
+combobox box button { padding-left: 4px; padding-right: 2px; }
+spinbutton { min-height: 0; }
+spinbutton entry { min-width: 0; padding: 0 2px; }
+spinbutton button { min-height: 0; min-width: 0; padding: 0 2px; }
+checkbutton, radiobutton { min-height: 0; padding: 0; }
+checkbutton check, radiobutton radio { min-width: 12px; min-height: 12px; margin: 0 4px 0 0; }
+notebook > header tab { min-height: 0; min-width: 0; padding: 2px 6px; }
+notebook > header.top > tabs > tab { padding-top: 2px; padding-bottom: 2px; }
+scale { min-height: 0; padding: 0; }
+progressbar trough, progressbar progress { min-height: 6px; }
+frame > border { border-width: 1px; }
+menubar > menuitem { min-height: 0; padding: 2px 6px; }
+menu menuitem { min-height: 0; padding: 3px 6px; }
+menu menuitem image { min-height: 0; min-width: 0; margin: 0; padding: 0; }
+tooltip label { font-size: 8pt; }
+)css";
+
+using CssNew = void* (*)();
+using CssLoad = int (*)(void*, const char*, long, void**);
+using ScreenDefault = void* (*)();
+using AddProvider = void (*)(void*, void*, unsigned);
+using SettingsDefault = void* (*)();
+using ObjectSet = void (*)(void*, const char*, ...);
+
+constexpr unsigned kPriorityApplication = 600;
+
+}  // namespace
+
+void applyCompactTheme() {
+  // Menu items carry the program's images; GTK 3 hides them unless asked.
+  auto settingsDefault =
+      reinterpret_cast<SettingsDefault>(dlsym(RTLD_DEFAULT, "gtk_settings_get_default"));
+  auto objectSet = reinterpret_cast<ObjectSet>(dlsym(RTLD_DEFAULT, "g_object_set"));
+  if (settingsDefault && objectSet) {
+    if (void* settings = settingsDefault())
+      objectSet(settings, "gtk-menu-images", 1, static_cast<void*>(nullptr));
+  }
+
+  auto cssNew = reinterpret_cast<CssNew>(dlsym(RTLD_DEFAULT, "gtk_css_provider_new"));
+  auto cssLoad = reinterpret_cast<CssLoad>(dlsym(RTLD_DEFAULT, "gtk_css_provider_load_from_data"));
+  auto screenDefault = reinterpret_cast<ScreenDefault>(dlsym(RTLD_DEFAULT, "gdk_screen_get_default"));
+  auto addProvider = reinterpret_cast<AddProvider>(
+      dlsym(RTLD_DEFAULT, "gtk_style_context_add_provider_for_screen"));
+  if (!cssNew || !cssLoad || !screenDefault || !addProvider) return;
+  void* screen = screenDefault();
+  void* provider = cssNew();
+  if (!screen || !provider) return;
+  void* error = nullptr;
+  cssLoad(provider, kCompactCss, static_cast<long>(std::strlen(kCompactCss)), &error);
+  addProvider(screen, provider, kPriorityApplication);
+}
+
+}  // namespace kw::wxui

@@ -1,0 +1,285 @@
+// Inside of the wxWidgets user interface: the widget tables that only the main thread
+// touches, and the value store that every thread may read and write.
+#pragma once
+
+#include <wx/wx.h>
+
+#include <wx/evtloop.h>
+#include <wx/notebook.h>
+#include <wx/spinctrl.h>
+#include <wx/tglbtn.h>
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace kw::wxui {
+
+class StatusBar;
+
+inline wxString toWx(const std::string& s) { return wxString::FromUTF8(s.data(), s.size()); }
+inline std::string fromWx(const wxString& s) {
+  const wxScopedCharBuffer buf = s.utf8_str();
+  return std::string(buf.data(), buf.length());
+}
+inline wxColour toWxColour(Colour c) {
+  if (c < 0) return wxNullColour;
+  return wxColour(static_cast<unsigned char>(colourRed(c)),
+                  static_cast<unsigned char>(colourGreen(c)),
+                  static_cast<unsigned char>(colourBlue(c)));
+}
+
+// Bits of a control value that another thread changed and the widget has not shown yet.
+enum Dirty : unsigned {
+  kDirtyText = 1,
+  kDirtyState = 2,
+  kDirtyEnabled = 4,
+  kDirtyImage = 8,
+};
+
+// What any thread may know about a control. The store is the truth: the main thread
+// keeps it current on every user change, and widgets are brought in line with it.
+struct ControlValue {
+  ControlKind kind = ControlKind::Label;
+  std::string text;
+  int state = 0;
+  bool enabled = true;
+  int image = 0;
+  int rangeMin = 0;
+  int rangeMax = 100;
+  int group = 0;  // option buttons: exclusive group, 0 for other kinds
+  std::vector<std::string> items;
+  unsigned dirty = 0;
+};
+
+struct StatusField {
+  std::string text;
+  Align align = Align::Left;
+  int image = 0;
+  std::optional<StatusDraw> draw;
+};
+
+struct WindowValue {
+  std::map<int, ControlValue> controls;
+  std::vector<int> statusWidths;
+  std::vector<StatusField> status;
+  bool statusDirty = false;
+  Rect rect;
+};
+
+// Main-thread side of a control.
+struct ControlWidget {
+  ControlSpec spec;
+  wxWindow* widget = nullptr;
+  wxRadioButton* sentinel = nullptr;  // hidden group member that holds "none selected"
+};
+
+struct MenuEntry {
+  wxMenu* menu = nullptr;
+  wxMenuItem* item = nullptr;
+  int image = 0;
+};
+
+struct WindowWidgets {
+  WindowSpec spec;
+  wxFrame* frame = nullptr;
+  wxPanel* panel = nullptr;
+  StatusBar* statusBar = nullptr;
+  std::map<int, ControlWidget> controls;
+  std::map<int, MenuEntry> menuItems;
+  std::map<int, bool> checks;
+  std::set<wxMenu*> menusWithChecks;  // their image items leave room for a check mark
+  std::map<wxWindow*, int> lastOptionGroup;  // per parent: group of the last option button
+  std::map<int, wxRadioButton*> sentinels;   // per option group
+};
+
+class WxUi final : public Ui {
+ public:
+  WxUi();
+  ~WxUi() override;
+
+  // The live instance, or nullptr; deferred main-thread work checks it before running.
+  static WxUi* live();
+
+  void registerImage(int number, const Image& image) override;
+
+  bool openWindow(int window, const WindowSpec& spec) override;
+  void closeWindow(int window) override;
+  bool windowOpen(int window) const override;
+  void showWindow(int window, bool visible) override;
+  void setWindowTitle(int window, const std::string& title) override;
+  Rect windowRect(int window) const override;
+  void moveWindow(int window, int x, int y) override;
+  int windowState(int window) const override;
+  void processPendingEvents() override;
+
+  void setMenu(int window, const std::vector<MenuTitle>& menu) override;
+  void setMenuCheck(int window, int item, bool checked) override;
+  void createPopupMenu(int menu, const std::vector<MenuItem>& items) override;
+  void showPopupMenu(int window, int menu) override;
+
+  void createStatusBar(int window, const std::vector<int>& widths) override;
+  void setStatusText(int window, int field, const std::string& text, Align align) override;
+  void setStatusImage(int window, int field, int image) override;
+  void setStatusDraw(int window, int field, const StatusDraw& draw) override;
+
+  bool createControl(int window, const ControlSpec& spec) override;
+  bool controlExists(int window, int control) const override;
+  void setText(int window, int control, const std::string& text) override;
+  std::string text(int window, int control) const override;
+  void setState(int window, int control, int state) override;
+  int state(int window, int control) const override;
+  void setEnabled(int window, int control, bool enabled) override;
+  bool enabled(int window, int control) const override;
+  void setVisible(int window, int control, bool visible) override;
+  void setBackground(int window, int control, Colour colour) override;
+  void setTextColour(int window, int control, Colour colour) override;
+  void setImage(int window, int control, int image) override;
+  void setRange(int window, int control, int min, int max) override;
+  void setItems(int window, int control, const std::vector<std::string>& items) override;
+  void addItem(int window, int control, const std::string& item) override;
+  std::vector<std::string> items(int window, int control) const override;
+  void setSelection(int window, int control, int index) override;
+  bool selectByText(int window, int control, const std::string& text) override;
+  int selection(int window, int control) const override;
+  void setTooltip(int window, int control, const std::string& text, const std::string& title,
+                  int icon) override;
+  void setFocus(int window, int control) override;
+
+  int messageBox(int owner, const std::string& title, const std::string& text,
+                 int flags) override;
+  std::optional<std::string> openFileDialog(const FileDialogSpec& spec) override;
+  std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;
+  void setWaitCursor(bool on) override;
+  void movePointer(int x, int y) override;
+
+  ScreenMetrics screen() const override;
+  bool ctrlHeld() const override;
+
+  bool waitEvent(int ms, UiEvent& event) override;
+  bool pollEvent(UiEvent& event) override;
+
+  // --- Used by the pieces of the backend -----------------------------------------
+  // Key presses seen by the application's event filter (F1/F2 from any window).
+  bool filterKey(wxKeyEvent& event);
+  // Copy of a window's status fields for painting.
+  std::vector<StatusField> statusFields(int window) const;
+  const wxBitmap* bitmap(int number) const;
+  void queueEvent(const UiEvent& event);
+  void statusBarClicked(int window, int x);
+
+ private:
+  using Lock = std::lock_guard<std::mutex>;
+
+  bool onMain() const { return std::this_thread::get_id() == mainThread_; }
+  // Runs a main-thread-only call later on the main thread when it came from elsewhere.
+  void postToMain(std::function<void()> fn);
+
+  WindowWidgets* findWindow(int window);
+  const WindowWidgets* findWindow(int window) const;
+  ControlWidget* findControl(int window, int control);
+  int windowOfFrame(const wxWindow* frame) const;
+  wxWindow* ownerFrame(int window) const;
+  void forgetWindow(int window);
+
+  // Value store (caller holds mutex_).
+  ControlValue* value(int window, int control);
+  const ControlValue* value(int window, int control) const;
+  void markDirty(int window, int control, unsigned bits);
+  void markStatusDirty(int window);
+  void requestFlush();
+  void applyText(ControlValue& v, const std::string& text, unsigned& bits);
+  void applyState(int window, ControlValue& v, int state, unsigned& bits);
+
+  // Brings widgets in line with the store after other threads changed it.
+  void flushPending();
+  void showValue(int window, int control, const ControlValue& v, unsigned bits);
+  void refreshStatusBar(int window);
+
+  // Widget events.
+  void bindControlEvents(int window, const ControlWidget& c);
+  void userChangedText(int window, int control, const std::string& text);
+  void userChangedState(int window, int control, int state, const std::string& text);
+
+  // Menus.
+  wxBitmap menuBitmap(int image, bool checked, bool roomForCheck) const;
+  void refreshMenuItem(WindowWidgets& w, int item);
+  wxMenu* buildMenu(const std::vector<MenuItem>& items, WindowWidgets* w);
+
+  // Event loop.
+  void ensureLoopActive();
+  void dispatchAvailable();
+  bool takeEvent(UiEvent& event);
+
+  // Text helpers.
+  wxString wrapText(wxWindow* measure, const wxString& text, int width) const;
+  void setCaption(ControlWidget& c, const std::string& text);
+
+  std::thread::id mainThread_;
+  wxGUIEventLoop* loop_ = nullptr;
+
+  // Main thread only.
+  std::map<int, WindowWidgets> windows_;
+  std::map<int, wxBitmap> images_;
+  std::map<int, std::vector<MenuItem>> popups_;
+  std::deque<UiEvent> events_;
+  int suppress_ = 0;  // >0 while the program itself changes widgets: no events then
+  int busyDepth_ = 0;
+  int nextGroup_ = 1;
+  long lastKeyTime_ = -1;
+  int lastKeyCode_ = 0;
+
+  // Shared between threads.
+  mutable std::mutex mutex_;
+  std::map<int, WindowValue> store_;
+  std::set<std::pair<int, int>> dirty_;
+  std::set<int> dirtyStatus_;
+  bool flushPosted_ = false;
+
+  friend class SuppressEvents;
+};
+
+// While alive, changes the program makes to widgets produce no events.
+class SuppressEvents {
+ public:
+  explicit SuppressEvents(WxUi& ui) : ui_(ui) { ++ui_.suppress_; }
+  ~SuppressEvents() { --ui_.suppress_; }
+  SuppressEvents(const SuppressEvents&) = delete;
+  SuppressEvents& operator=(const SuppressEvents&) = delete;
+
+ private:
+  WxUi& ui_;
+};
+
+// The six-field bar of the main window, painted entirely here so that images and
+// fields drawn by the program look the same as plain text fields.
+class StatusBar final : public wxStatusBar {
+ public:
+  StatusBar(wxFrame* parent, WxUi* ui, int window, const std::vector<int>& widths);
+  static constexpr int kBorder = 2;  // gap between two fields
+
+ private:
+  void onPaint(wxPaintEvent& event);
+  void onLeftDown(wxMouseEvent& event);
+
+  WxUi* ui_;
+  int window_;
+  std::vector<int> widths_;
+};
+
+// Makes the native widgets compact enough for the program's fixed pixel layouts.
+void applyCompactTheme();
+
+wxBitmap toBitmap(const Image& image);
+
+}  // namespace kw::wxui
