@@ -17,6 +17,7 @@
 #include "config/language.h"
 #include "config/program_prefs.h"
 #include "config/suite_prefs.h"
+#include "forms/form.h"
 #include "platform/clock.h"
 #include "platform/serial.h"
 #include "platform/system.h"
@@ -70,6 +71,9 @@ struct AppContext {
   SuitePreferences suite = emptySuitePreferences();
   ProgramPreferences programPrefs;  // Steller state; language and bus live above/in `bus`
   FormSelection form;
+  // --- parameter form (src/forms) ---
+  FormState forms;
+  // --- end parameter form ---
   Dispatcher dispatcher;
 
   // Bus link.

@@ -1,0 +1,56 @@
+// Shared vocabulary of the parameter form: the colours that carry meaning (the read-out,
+// programming and the tools set them again), the numbers of the form's frame controls,
+// and the little state the form keeps besides its control values.
+#pragma once
+
+#include "platform/ui.h"
+
+namespace kw {
+
+namespace colour {
+constexpr Colour kInputYellow = rgb(255, 255, 232);    // every field the user fills in
+constexpr Colour kDisplayGrey = rgb(240, 240, 224);    // display fields, greyed-out fields
+constexpr Colour kBusyRed = rgb(255, 0, 0);            // field whose bus request is pending
+constexpr Colour kMarkedPink = rgb(255, 176, 176);     // address field of a marked row
+constexpr Colour kMismatchPink = rgb(255, 192, 192);   // count that disagrees with its partner
+constexpr Colour kZeroPink = rgb(255, 224, 224);       // step 0, or step sum not a full turn
+constexpr Colour kSumGreen = rgb(208, 255, 208);       // step sums exactly a full turn
+constexpr Colour kHeadingPurple = rgb(160, 0, 128);    // text of some headings and row labels
+constexpr Colour kHeadingOlive = rgb(160, 128, 0);     // text of some headings and row labels
+constexpr Colour kHintBlue = rgb(0, 0, 255);           // the "module file" heading
+constexpr Colour kWarningRed = rgb(255, 0, 0);         // warning labels
+constexpr Colour kStatusBlue = rgb(64, 64, 255);       // status label: extension found
+constexpr Colour kStatusGrey = rgb(160, 160, 160);     // status label: nothing connected
+constexpr Colour kWhite = rgb(255, 255, 255);
+}  // namespace colour
+
+// Frame controls of the form.
+namespace ctl {
+constexpr int kFamilyTabs = 2000;   // outer tabs: one page per module family, index = family
+constexpr int kFamily2Tabs = 2001;  // sub-types 11..14
+constexpr int kFamily0Tabs = 2002;  // sub-types 17, 16, 15
+constexpr int kFamily1Tabs = 2003;  // sub-types 19, 18
+constexpr int kFamily4Tabs = 2004;  // extension tables 2348, 2350
+constexpr int kRead = 2005;
+constexpr int kProgram = 2006;
+constexpr int kCancel = 2007;
+constexpr int kClear = 2008;
+constexpr int kSettings = 2009;
+constexpr int kFactory = 2010;
+constexpr int kFirstBus = 2011;  // 2011 + b for bus b = 0..8
+}  // namespace ctl
+
+constexpr int kFamilyCount = 11;
+
+// Selection-independent state of the form (the selection itself is FormSelection).
+struct FormState {
+  // Family 10 writes single addresses directly; while its page is shown the other
+  // paths that write to the bus stay locked.
+  bool directWriteLock = false;
+  // Family 1, sub-type 18: the page shows the older module generation.
+  bool legacyMode = true;
+  // Family 2, sub-type 12: result of the last step check, read by programming.
+  bool tableValid = false;
+};
+
+}  // namespace kw
