@@ -138,7 +138,7 @@ class SimDevice {
   // Called with each byte from the host; answers to the current transmission go to reply().
   virtual void onByte(uint8_t byte, Tick now) = 0;
   // Called whenever the host looks at the port; event devices report bus changes here.
-  virtual void onIdle(Tick now) {}
+  virtual void onIdle(Tick) {}
   // The device lost its power (unplugged): it forgets what the host told it.
   virtual void onPowerLoss() {}
   // Appends to the answer of the transmission being received.
