@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/serial_route.h"
@@ -11,7 +12,7 @@ namespace {
 
 class TaggedPort final : public SerialPort {
  public:
-  explicit TaggedPort(std::string tag) : tag(std::move(tag)) {}
+  explicit TaggedPort(std::string name) : tag(std::move(name)) {}
   size_t write(const uint8_t*, size_t size) override { return size; }
   size_t read(uint8_t*, size_t) override { return 0; }
   int waiting() override { return 0; }
