@@ -7,6 +7,13 @@
 #include "app/fatal.h"
 #include "app/shell.h"
 #include "platform/clock.h"
+#include "platform/serial_route.h"
+#ifdef _WIN32
+#include "platform/serial_win32.h"
+#else
+#include "platform/serial_posix.h"
+#endif
+#include "sim/sim_serial.h"
 #include "platform/system.h"
 #include "platform/worker.h"
 #include "platform/wx/wx_ui.h"
@@ -22,8 +29,15 @@ int main(int argc, char** argv) {
   kw::installFatalErrorHandler(ui.get(), &system);
   kw::RealClock clock;
   kw::ThreadWorkerFactory workers(clock);
+#ifdef _WIN32
+  kw::Win32SerialPorts hostPorts;
+#else
+  kw::PosixSerialPorts hostPorts;
+#endif
+  // KANTELWERK_COM<n>=sim puts a simulated interface on COM n.
+  kw::RoutedSerialPorts serial(hostPorts, kw::sim::makeSimPortFactory(clock));
   try {
-    kw::AppContext ctx(kw::Platform{*ui, clock, system, workers});
+    kw::AppContext ctx(kw::Platform{*ui, clock, system, workers, serial});
     kw::startUp(ctx);
     kw::runMainLoop(ctx);
   } catch (...) {

@@ -376,7 +376,9 @@ void BusLink::decodeEvent(int n, bool sx1, uint8_t address, uint8_t value, bool 
     const BusEntry& e = busEntry(j);
     if (e.port != n || !e.used || (e.sx1 != 0) != sx1) continue;
     const bool powerAddress = address == 109 || (powerAt127 && address == 127);
-    if (powerAddress && busEntry(0).port == n) {
+    // Only the bus that slot 0 listens to carries the track power; the same address on
+    // the interface's other bus is an ordinary value.
+    if (powerAddress && j == 0) {
       const bool on = (value & 0x80) != 0;
       if (!powerAt127) state_.setMirror(0, 127, on ? 0x80 : 0);
       powerIndication(on);

@@ -323,6 +323,11 @@ TEST(Mc2004, MessagesGoToSlotsByTheirBusMarker) {
   k.cycles(1);
   EXPECT_EQ(k.state.mirror(0, 127), 0x80);
   EXPECT_EQ(k.state.centralPower.load(), 1);
+  k.line(1).push({0x81, 109, 0x00});  // the other bus's address 109 is an ordinary value
+  k.cycles(1);
+  EXPECT_EQ(k.state.mirror(0, 127), 0x80);
+  EXPECT_EQ(k.state.mirror(2, 109), 0);
+  EXPECT_EQ(k.state.centralPower.load(), 1);
   k.line(1).push({0x7E, 0x05, 0x01, 0x80, 0x06});  // void message, then half of the next
   k.cycles(1);
   EXPECT_EQ(k.state.mirror(2, 5), 0x3C);
