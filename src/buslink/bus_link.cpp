@@ -237,6 +237,17 @@ void BusLink::fccStart(int n) {
   fccExpected_ = static_cast<size_t>(fccFrameSize_);
 }
 
+void BusLink::setPortRowsEnabled(bool on) {
+  portRowsOn_ = on;
+  for (int n = 1; n <= kPortCount; ++n) {
+    const bool available =
+        on && (prefs_.portConfig[n].present != 0 || portTable_[n].state.load() > kPortClosed);
+    const int controls[3] = {166 + n - 1, 195 + n - 1, 203 + n - 1};
+    for (int c : controls) ui_.setEnabled(win::kSettings, c, available);
+    if (!available) ui_.setState(win::kSettings, 166 + n - 1, 0);
+  }
+}
+
 // ---------------------------------------------------------------------------------------
 // The cycle
 

@@ -66,6 +66,11 @@ class BusLink {
   void probePorts();
   void openInterfaces();
   void closeInterfaces(int port);  // 0 = all
+  // The settings dialog's eight port rows (check box 166, type list 195 and baud list 203
+  // onwards): with `on`, a row is enabled when its port is present or in use; a disabled
+  // row loses its check mark. Without `on` every row is disabled.
+  void setPortRowsEnabled(bool on);
+  bool portRowsEnabled() const { return portRowsOn_; }
 
   // --- Bus thread -------------------------------------------------------------------
   // One pass; returns the ms to sleep before the next, or -1 once stopFlag is seen.
@@ -149,6 +154,7 @@ class BusLink {
   Tick nextStatus_ = 0;
   std::atomic<bool> powerShownOn_{false};
 
+  bool portRowsOn_ = false;
   std::vector<std::function<void()>> rowsAfterPoll_;
   std::vector<std::function<void()>> rowsAfterTransfer_;
 };

@@ -166,6 +166,32 @@ TEST(CloseInterfaces, Mc2004GetsItsResetBeforeClosing) {
   EXPECT_EQ(k.link.portState(2), kPortClosed);
 }
 
+TEST(OpenInterfaces, PortRowsFollowPresenceAndState) {
+  Link k;
+  k.ui.openWindow(win::kSettings, WindowSpec{});
+  for (int n = 1; n <= 8; ++n)
+    for (int c : {166, 195, 203}) {
+      ControlSpec s;
+      s.id = c + n - 1;
+      s.kind = c == 166 ? ControlKind::CheckBox : ControlKind::DropDown;
+      k.ui.createControl(win::kSettings, s);
+    }
+  k.ports.lines[2];
+  k.bus(0, 5, 1);
+  k.link.openInterfaces();  // port 5 open (state 4), then the probe finds 2 and 5 in use
+  k.link.probePorts();
+  k.ui.setState(win::kSettings, 166, 1);  // port 1: neither present nor in use
+  k.link.setPortRowsEnabled(true);
+  EXPECT_FALSE(k.ui.enabled(win::kSettings, 166));
+  EXPECT_EQ(k.ui.state(win::kSettings, 166), 0);
+  EXPECT_TRUE(k.ui.enabled(win::kSettings, 167));
+  EXPECT_TRUE(k.ui.enabled(win::kSettings, 196));
+  EXPECT_TRUE(k.ui.enabled(win::kSettings, 207));  // port 5: in use
+  k.link.setPortRowsEnabled(false);
+  EXPECT_FALSE(k.ui.enabled(win::kSettings, 167));
+  EXPECT_FALSE(k.link.portRowsEnabled());
+}
+
 // ----- Class 1 polling ----------------------------------------------------------------
 
 TEST(Polling, PollsGroupsInOrderThenPowerAddressThenStartsOver) {
