@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "forms/parameter_form.h"
 #include "resources/images.h"
 
 namespace kw {
@@ -51,6 +52,7 @@ void startUp(AppContext& ctx) {
 
   openMainWindow(ctx);
   registerShellRows(ctx.dispatcher);
+  registerFormRows(ctx.dispatcher);
   buildUserInterface(ctx, ctx.language, false, false);
 
   ctx.busLink.probePorts();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/shell.h"
+#include "forms/parameter_form.h"
 
 namespace kw {
 
@@ -105,6 +106,9 @@ void buildUserInterface(AppContext& ctx, int language, bool showWait, bool resta
   }
 
   if (!restart) {
+    buildParameterForm(ctx);
+    fillFunctionLists(ctx);
+    updateBusSelector(ctx);
     ctx.ui.setWindowTitle(win::kMain, "   " + titleText(ctx.texts));
     ctx.ui.showWindow(win::kMain, true);
     return;
