@@ -62,6 +62,11 @@ long editAlignStyle(Align a) {
 
 }  // namespace
 
+wxBookCtrlBase* bookOf(wxWindow* tabControl) {
+  if (auto* rows = dynamic_cast<TabRows*>(tabControl)) return rows->book();
+  return dynamic_cast<wxBookCtrlBase*>(tabControl);
+}
+
 // ------------------------------------------------------------------------------------
 // Store
 
@@ -264,10 +269,13 @@ void WxUi::showValue(int window, int control, const ControlValue& v, unsigned bi
         break;
       }
       case ControlKind::TabControl: {
-        auto* nb = static_cast<wxNotebook*>(widget);
-        if (v.state >= 0 && v.state < static_cast<int>(nb->GetPageCount()) &&
-            nb->GetSelection() != v.state)
-          nb->ChangeSelection(static_cast<size_t>(v.state));
+        wxBookCtrlBase* book = bookOf(widget);
+        if (!book || v.state < 0 || v.state >= static_cast<int>(book->GetPageCount())) break;
+        if (auto* rows = dynamic_cast<TabRows*>(widget)) {
+          rows->select(v.state);
+        } else if (book->GetSelection() != v.state) {
+          book->ChangeSelection(static_cast<size_t>(v.state));
+        }
         break;
       }
       default: break;
@@ -344,9 +352,10 @@ bool WxUi::createControl(int window, const ControlSpec& spec) {
   if (spec.parent != 0) {
     ControlWidget* tab = findControl(window, spec.parent);
     if (!tab || tab->spec.kind != ControlKind::TabControl) return false;
-    auto* nb = static_cast<wxNotebook*>(tab->widget);
-    if (spec.page < 0 || spec.page >= static_cast<int>(nb->GetPageCount())) return false;
-    parent = nb->GetPage(static_cast<size_t>(spec.page));
+    wxBookCtrlBase* book = bookOf(tab->widget);
+    if (!book || spec.page < 0 || spec.page >= static_cast<int>(book->GetPageCount()))
+      return false;
+    parent = book->GetPage(static_cast<size_t>(spec.page));
   }
 
   // A number used again replaces the old control.
@@ -464,6 +473,7 @@ bool WxUi::createControl(int window, const ControlSpec& spec) {
       auto* sp = new wxSpinCtrl(parent, wxID_ANY, wxString(), pos, size,
                                 wxSP_ARROW_KEYS | editAlignStyle(spec.align), v.rangeMin,
                                 v.rangeMax, start);
+      allowNarrowSpin(sp);
       v.state = start;
       v.text = fromWx(sp->GetTextValue());
       cw.widget = sp;
@@ -491,12 +501,18 @@ bool WxUi::createControl(int window, const ControlSpec& spec) {
       break;
     }
     case ControlKind::TabControl: {
-      auto* nb = new wxNotebook(parent, wxID_ANY, pos, size);
-      for (const auto& item : spec.items) nb->AddPage(new wxPanel(nb, wxID_ANY), toWx(item));
-      if (nb->GetPageCount() > 0) nb->ChangeSelection(0);
+      std::vector<wxString> captions;
+      for (const auto& item : spec.items) captions.push_back(toWx(item));
+      if (spec.multiLine && TabRows::needsRows(parent, size.x, captions)) {
+        cw.widget = new TabRows(parent, pos, size, captions);
+      } else {
+        auto* nb = new wxNotebook(parent, wxID_ANY, pos, size);
+        for (const auto& title : captions) nb->AddPage(new wxPanel(nb, wxID_ANY), title);
+        if (nb->GetPageCount() > 0) nb->ChangeSelection(0);
+        cw.widget = nb;
+      }
       v.items = spec.items;
       v.state = spec.items.empty() ? -1 : 0;
-      cw.widget = nb;
       break;
     }
   }
@@ -610,6 +626,13 @@ void WxUi::bindControlEvents(int window, const ControlWidget& c) {
       break;
     }
     case ControlKind::TabControl:
+      if (auto* rows = dynamic_cast<TabRows*>(widget)) {
+        rows->onUserSelect = [this, window, id](int page) {
+          userChangedState(window, id, page, {});
+          queueEvent({EventType::TabChanged, window, id, page, 0});
+        };
+        break;
+      }
       widget->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, [this, window, id, widget](wxBookCtrlEvent& e) {
         if (e.GetEventObject() != widget) {
           e.Skip();  // an inner tab control's change passing by
@@ -834,9 +857,15 @@ void WxUi::setItems(int window, int control, const std::vector<std::string>& lis
     ch->SetSelection(wxNOT_FOUND);
     ch->Thaw();
   } else if (c->spec.kind == ControlKind::TabControl) {
-    auto* nb = static_cast<wxNotebook*>(c->widget);
-    for (size_t i = 0; i < list.size() && i < nb->GetPageCount(); ++i)
-      nb->SetPageText(i, toWx(list[i]));
+    auto* rows = dynamic_cast<TabRows*>(c->widget);
+    wxBookCtrlBase* book = bookOf(c->widget);
+    for (size_t i = 0; book && i < list.size() && i < book->GetPageCount(); ++i) {
+      if (rows) {
+        rows->setPageText(i, toWx(list[i]));
+      } else {
+        book->SetPageText(i, toWx(list[i]));
+      }
+    }
     Lock l(mutex_);
     if (ControlValue* v = value(window, control)) v->items = list;
   } else if (isEdit(c->spec.kind)) {

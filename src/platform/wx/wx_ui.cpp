@@ -401,10 +401,11 @@ void WxUi::movePointer(int x, int y) {
     postToMain([this, x, y] { movePointer(x, y); });
     return;
   }
+  // Warping goes through a shown window; without one the pointer stays where it is.
   for (auto& [number, w] : windows_) {
     if (!w.frame->IsShown()) continue;
-    const wxPoint client = w.frame->ScreenToClient(wxPoint(x, y));
-    w.frame->WarpPointer(client.x, client.y);
+    const wxPoint client = w.panel->ScreenToClient(wxPoint(x, y));
+    w.panel->WarpPointer(client.x, client.y);
     return;
   }
 }

@@ -6,6 +6,7 @@
 
 #include <wx/evtloop.h>
 #include <wx/notebook.h>
+#include <wx/simplebook.h>
 #include <wx/spinctrl.h>
 #include <wx/tglbtn.h>
 
@@ -277,8 +278,35 @@ class StatusBar final : public wxStatusBar {
   std::vector<int> widths_;
 };
 
+// Tab control with tabs in as many rows as they need above a plain page book.
+class TabRows final : public wxPanel {
+ public:
+  TabRows(wxWindow* parent, const wxPoint& pos, const wxSize& size,
+          const std::vector<wxString>& captions);
+  // Whether the captions fail to fit into one row of the given width.
+  static bool needsRows(wxWindow* measure, int width, const std::vector<wxString>& captions);
+  wxSimplebook* book() const { return book_; }
+  void select(int page);  // no event
+  void setPageText(size_t n, const wxString& text);
+  std::function<void(int)> onUserSelect;
+
+ private:
+  void layoutTabs();
+  void onPaint(wxPaintEvent& event);
+  void onLeftDown(wxMouseEvent& event);
+
+  std::vector<wxString> captions_;
+  std::vector<wxRect> tabRects_;
+  wxSimplebook* book_ = nullptr;
+  int header_ = 0;
+};
+
+// The page book behind either kind of tab control.
+wxBookCtrlBase* bookOf(wxWindow* tabControl);
+
 // Makes the native widgets compact enough for the program's fixed pixel layouts.
 void applyCompactTheme();
+void allowNarrowSpin(wxWindow* spin);
 
 wxBitmap toBitmap(const Image& image);
 
