@@ -324,7 +324,10 @@ void WxUi::setCaption(ControlWidget& c, const std::string& text) {
     case ControlKind::Label:
     case ControlKind::StatusLabel: {
       auto* st = static_cast<wxStaticText*>(c.widget);
-      const wxString wrapped = wrapText(st, s, width);
+      // A box one line high keeps its text on that line: a wrapped second line would
+      // only be cut away.
+      const bool roomForLines = c.widget->GetSize().y >= 2 * st->GetTextExtent("Ag").y;
+      const wxString wrapped = roomForLines ? wrapText(st, s, width) : s;
       if (st->GetLabel() != wrapped) st->SetLabel(wrapped);
       break;
     }

@@ -105,6 +105,22 @@ wxBitmap WxUi::menuBitmap(int image, bool checked, bool roomForCheck) const {
   return wxBitmap(out);
 }
 
+// The toolkit reserves some ids and allows no more than 15 bits; the program's item
+// numbers are free, so each gets an id of a private range.
+int WxUi::menuWxId(int item) {
+  auto it = menuWxIds_.find(item);
+  if (it != menuWxIds_.end()) return it->second;
+  const int id = nextMenuWxId_++;
+  menuWxIds_[item] = id;
+  menuItems_[id] = item;
+  return id;
+}
+
+int WxUi::menuItemOf(int wxId) const {
+  auto it = menuItems_.find(wxId);
+  return it == menuItems_.end() ? 0 : it->second;
+}
+
 wxMenu* WxUi::buildMenu(const std::vector<MenuItem>& items, WindowWidgets* w) {
   auto* menu = new wxMenu;
   for (const auto& item : items) {
@@ -112,7 +128,7 @@ wxMenu* WxUi::buildMenu(const std::vector<MenuItem>& items, WindowWidgets* w) {
       menu->AppendSeparator();
       continue;
     }
-    auto* mi = new wxMenuItem(menu, item.id, menuLabel(item.text));
+    auto* mi = new wxMenuItem(menu, menuWxId(item.id), menuLabel(item.text));
     const bool checked = w && w->checks.count(item.id) && w->checks[item.id];
     const wxBitmap bmp = menuBitmap(item.image, checked, false);
     if (bmp.IsOk()) mi->SetBitmap(bmp);

@@ -38,6 +38,11 @@ menubar > menuitem { min-height: 0; padding: 2px 6px; }
 menu menuitem { min-height: 0; padding: 3px 6px; }
 menu menuitem image { min-height: 0; min-width: 0; margin: 0; padding: 0; }
 tooltip label { font-size: 8pt; }
+dialog button, messagedialog button, filechooser button {
+  min-height: 22px; min-width: 64px; padding: 2px 10px;
+}
+messagedialog .dialog-action-area { margin: 8px; }
+filechooser entry { min-height: 22px; padding: 0 4px; }
 )css";
 
 using CssNew = void* (*)();

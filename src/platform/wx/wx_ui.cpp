@@ -199,7 +199,11 @@ bool WxUi::openWindow(int window, const WindowSpec& spec) {
     if (ww->spec.closeBox) queueEvent({EventType::CloseBox, window, 0, 0, 0});
   });
   frame->Bind(wxEVT_MENU, [this, window](wxCommandEvent& e) {
-    const int id = e.GetId();
+    const int id = menuItemOf(e.GetId());
+    if (id == 0) {
+      e.Skip();
+      return;
+    }
     if (WindowWidgets* ww = findWindow(window)) {
       // Check marks belong to the program: undo any toggling by the toolkit.
       auto it = ww->menuItems.find(id);

@@ -216,6 +216,8 @@ class WxUi final : public Ui {
   wxBitmap menuBitmap(int image, bool checked, bool roomForCheck) const;
   void refreshMenuItem(WindowWidgets& w, int item);
   wxMenu* buildMenu(const std::vector<MenuItem>& items, WindowWidgets* w);
+  int menuWxId(int item);
+  int menuItemOf(int wxId) const;  // 0 when not one of ours
 
   // Event loop.
   void ensureLoopActive();
@@ -233,6 +235,9 @@ class WxUi final : public Ui {
   std::map<int, WindowWidgets> windows_;
   std::map<int, wxBitmap> images_;
   std::map<int, std::vector<MenuItem>> popups_;
+  std::map<int, int> menuWxIds_;  // program's item number -> toolkit id, and back
+  std::map<int, int> menuItems_;
+  int nextMenuWxId_ = 10000;
   std::deque<UiEvent> events_;
   int suppress_ = 0;  // >0 while the program itself changes widgets: no events then
   int busyDepth_ = 0;
