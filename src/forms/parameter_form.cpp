@@ -101,6 +101,7 @@ void buildActionBar(FormBuilder& b) {
 
 // Row labels sit a little lower than the fields beside them so the baselines meet.
 Rect labelBeside(Rect cell) { return {cell.x, cell.y + 3, cell.w, 16}; }
+Rect statusBeside(Rect cell) { return {cell.x, cell.y + 2, cell.w, 16}; }
 
 // Frame "basic settings": module address and the two additional addresses, each with its
 // function list.
@@ -136,14 +137,16 @@ constexpr BasicBlock kBasic15 = {{121, 122, 123},
                                  {128, 130, 132},
                                  0};
 
-constexpr Rect kBasicFrame = {4, 0, 394, 92};
+// Row labels as long as "Additional address 1:" need about 118 pixels.
+constexpr Rect kBasicFrame = {4, 0, 412, 92};
+constexpr int kRightX = 420;  // the column right of the basic frame, 240 wide
 
 void basicFrame(FormBuilder& b, const BasicBlock& d) {
   const Rect in = b.frame(kBasicFrame, tx(124));
-  const Grid g{.x = in.x, .y = in.y + 14, .rowPitch = 22, .columns = {96, 34, 240}};
+  const Grid g{.x = in.x, .y = in.y + 14, .rowPitch = 22, .columns = {118, 30, 240}};
   // Headings are wider than the narrow address column; the list heading steps aside.
   b.label({g.colX(1), in.y, 56, 14}, tx(125));
-  b.label({g.colX(2) + 20, in.y, 120, 14}, tx(126));
+  b.label({g.colX(2) + 24, in.y, 120, 14}, tx(126));
   for (int row = 0; row < 3; ++row) {
     b.label(labelBeside(g.cell(row, 0)), tx(d.rowText[row]), Align::Right, d.rowColour[row]);
     b.numeric(d.firstField + row, g.cell(row, 1), 3, tx(d.fieldTip[row]));
@@ -151,29 +154,24 @@ void basicFrame(FormBuilder& b, const BasicBlock& d) {
   }
 }
 
-// Firmware display, the module-file buttons under their blue heading, and the page's
-// picture, on the right-hand side of the basic frame.
-struct ModuleFileBlock {
-  int firmware;
-  int save;
-  int load;
-  int y;  // top of the block
-};
+// Firmware version display.
+void firmwareRow(FormBuilder& b, int id, int x, int y) {
+  b.label({x, y + 3, 54, 16}, tx(133));
+  b.display(id, {x + 56, y, 50, 20});
+}
 
-void moduleFileBlock(FormBuilder& b, const ModuleFileBlock& d) {
-  constexpr int x = 404;
-  b.label({x, d.y + 3, 56, 16}, tx(133));
-  b.display(d.firmware, {x + 58, d.y, 60, 20});
-  b.label({x, d.y + 28, 66, 16}, tx(134), Align::Left, colour::kHintBlue);
-  b.button(d.save, {x + 68, d.y + 24, 58, 24}, tx(135), tx(146));
-  b.button(d.load, {x + 130, d.y + 24, 58, 24}, tx(136), tx(147));
+// The module-file buttons behind their blue heading.
+void moduleFileRow(FormBuilder& b, int save, int load, int x, int y) {
+  b.label({x, y + 3, 62, 16}, tx(134), Align::Left, colour::kHintBlue);
+  b.button(save, {x + 66, y - 2, 58, 24}, tx(135), tx(146));
+  b.button(load, {x + 128, y - 2, 58, 24}, tx(136), tx(147));
 }
 
 // Third additional address: label, field, range hint.
 void thirdAddress(FormBuilder& b, int id, int x, int y) {
-  b.label({x, y + 3, 96, 16}, tx(137), Align::Right);
-  b.numeric(id, {x + 100, y, 34, 20}, 3, tx(139));
-  b.label({x + 138, y + 3, 60, 16}, tx(138));
+  b.label({x, y + 3, 120, 16}, tx(137), Align::Right);
+  b.numeric(id, {x + 124, y, 30, 20}, 3, tx(139));
+  b.label({x + 158, y + 3, 60, 16}, tx(138));
 }
 
 // Type 3: basic settings, parameter 28, and eighteen outputs in two columns of nine.
@@ -181,8 +179,8 @@ void buildSubtype17(FormBuilder& b) {
   basicFrame(b, kBasic17);
 
   // Parameter 28 values.
-  b.label({404, 0, 250, 14}, tx(150));
-  const Grid p{.x = 404, .y = 16, .columns = {44, 30, 44, 30, 52, 24}};
+  b.label({kRightX, 0, 240, 14}, tx(150));
+  const Grid p{.x = kRightX, .y = 16, .columns = {40, 28, 40, 28, 50, 22}};
   b.label(labelBeside(p.cell(0, 0)), tx(148), Align::Right);
   b.numeric(2220, p.cell(0, 1), 3);
   b.label(labelBeside(p.cell(0, 2)), tx(149), Align::Right);
@@ -190,17 +188,16 @@ void buildSubtype17(FormBuilder& b) {
   b.label(labelBeside(p.cell(0, 4)), "Dim-Zeit", Align::Right);
   b.numeric(2221, p.cell(0, 5), 2);
 
-  b.label({404, 45, 56, 16}, tx(133));
-  b.display(2146, {462, 42, 60, 20});
-  b.label({404, 70, 120, 16}, tx(134), Align::Left, colour::kHintBlue);
-  b.button(2214, {404, 86, 58, 24}, tx(135), tx(146));
-  b.button(2215, {466, 86, 58, 24}, tx(136), tx(147));
-  b.picture(0, {528, 40, 64, 48}, 16);
-  b.picture(0, {594, 40, 64, 48}, 17);
+  firmwareRow(b, 2146, kRightX, 42);
+  b.label({kRightX, 70, 104, 16}, tx(134), Align::Left, colour::kHintBlue);
+  b.button(2214, {kRightX, 86, 58, 24}, tx(135), tx(146));
+  b.button(2215, {kRightX + 62, 86, 58, 24}, tx(136), tx(147));
+  b.picture(0, {530, 36, 64, 48}, 16);
+  b.picture(0, {596, 36, 64, 48}, 17);
 
-  b.button(2218, {4, 96, 150, 32}, tx(700), {}, true);
-  b.check(2216, {404, 112, 256, 18}, tx(708));
-  thirdAddress(b, 2147, 160, 100);
+  b.button(2218, {4, 96, 170, 32}, tx(700), {}, true);
+  b.check(2216, {kRightX, 112, 240, 18}, tx(708));
+  thirdAddress(b, 2147, 178, 100);
 
   // Extensions, counted and programmed over output A.
   const Rect frame = {4, 132, 656, 258};
@@ -238,7 +235,7 @@ void buildSubtype17(FormBuilder& b) {
       b.label(labelBeside(g.cell(row, 0)),
               {tx(141), num(k / 3 + 1), lit(" - "), lit(kLetters[k % 3]), lit(":")},
               Align::Right);
-      b.statusLabel(2192 + k, g.cell(row, 1), "?");
+      b.statusLabel(2192 + k, statusBeside(g.cell(row, 1)), "?");
       b.numeric(2152 + k, g.cell(row, 2), 3, {tx(190), num(k + 1), tx(179), lit("1")});
       b.list(2172 + k, g.cell(row, 3), {tx(191), num(k + 1), tx(179), lit("1")}, 270);
     }
@@ -249,37 +246,41 @@ void buildSubtype17(FormBuilder& b) {
 void buildSubtype16(FormBuilder& b) {
   basicFrame(b, kBasic16);
   thirdAddress(b, 2081, 4, 98);
+  moduleFileRow(b, 2138, 2139, 4, 126);
 
   // The picture explains the two pairs of a row.
-  b.picture(0, {210, 94, 64, 48}, 15);
-  b.label({278, 100, 120, 16}, {tx(125), lit("/"), tx(126), lit(" 1")});
-  b.label({278, 122, 120, 16}, {tx(125), lit("/"), tx(126), lit(" 2")});
+  b.picture(0, {230, 96, 64, 48}, 15);
+  b.label({298, 100, 116, 16}, {tx(125), lit("/"), tx(126), lit(" 1")});
+  b.label({298, 122, 116, 16}, {tx(125), lit("/"), tx(126), lit(" 2")});
 
-  const Rect in = b.frame({404, 0, 256, 86}, tx(182));
-  b.label({in.x, in.y, 120, 16}, tx(140));
-  b.label({in.x + 122, in.y, 118, 16}, tx(183), Align::Left, colour::kHeadingPurple);
+  // Extension modules: connected and programmed, inputs and outputs.
+  const Rect in = b.frame({kRightX, 0, 240, 100}, tx(182));
+  b.label({in.x, in.y, in.w, 16}, tx(183), Align::Left, colour::kHeadingPurple);
+  const Grid c{.x = in.x, .y = in.y + 36, .columns = {112, 52, 52}};
+  b.label({c.colX(0), in.y + 19, 112, 16}, tx(140));
+  b.label({c.colX(1), in.y + 19, 52, 16}, tx(192), Align::Centre);
+  b.label({c.colX(2), in.y + 19, 52, 16}, tx(193), Align::Centre);
   const int rowText[2] = {198, 199};
   for (int i = 0; i < 2; ++i) {
-    const Grid c{.x = in.x, .y = in.y + 18, .columns = {78, 28, 44, 28, 44}};
     b.label(labelBeside(c.cell(i, 0)), tx(rowText[i]), Align::Right);
-    b.display(2082 + i, c.cell(i, 1));
-    b.label(labelBeside(c.cell(i, 2)), tx(192));
-    b.display(2084 + i, c.cell(i, 3));
-    b.label(labelBeside(c.cell(i, 4)), tx(193));
+    const Rect input = c.cell(i, 1);
+    const Rect output = c.cell(i, 2);
+    b.display(2082 + i, {input.x + 8, input.y, 36, input.h});
+    b.display(2084 + i, {output.x + 8, output.y, 36, output.h});
   }
 
-  moduleFileBlock(b, {2080, 2138, 2139, 94});
-  b.picture(0, {596, 92, 64, 48}, 14);
+  firmwareRow(b, 2080, kRightX, 106);
+  b.picture(0, {596, 102, 64, 48}, 14);
 
-  const Grid g{.x = 8, .y = 166, .rowPitch = 22, .columns = {60, 26, 34, 227, 34, 227}};
-  b.label({g.colX(1) - 4, 150, g.columns[1] + 8, 14}, tx(646), Align::Centre);
+  const Grid g{.x = 8, .y = 172, .rowPitch = 21, .columns = {60, 26, 34, 227, 34, 227}};
+  b.label({g.colX(1) - 4, 156, g.columns[1] + 8, 14}, tx(646), Align::Centre);
   for (int pair = 0; pair < 2; ++pair) {
-    b.label({g.colX(2 + 2 * pair), 150, 70, 14}, {tx(125), lit(" "), num(pair + 1)});
-    b.label({g.colX(3 + 2 * pair) + 40, 150, 120, 14}, {tx(126), lit(" "), num(pair + 1)});
+    b.label({g.colX(2 + 2 * pair), 156, 70, 14}, {tx(125), lit(" "), num(pair + 1)});
+    b.label({g.colX(3 + 2 * pair) + 40, 156, 120, 14}, {tx(126), lit(" "), num(pair + 1)});
   }
   for (int r = 0; r < 10; ++r) {
     b.label(labelBeside(g.cell(r, 0)), {tx(141), num(r + 1)}, Align::Right);
-    b.statusLabel(2126 + r, g.cell(r, 1));
+    b.statusLabel(2126 + r, statusBeside(g.cell(r, 1)));
     for (int pair = 0; pair < 2; ++pair) {
       b.numeric(2086 + 2 * r + pair, g.cell(r, 2 + 2 * pair), 3,
                 {tx(190), num(r + 1), tx(179), num(pair + 1)});
@@ -353,9 +354,10 @@ void tableFrame(FormBuilder& b, const TableFrame& t) {
 
 void buildSubtype15(FormBuilder& b) {
   basicFrame(b, kBasic15);
-  moduleFileBlock(b, {2028, 2072, 2073, 0});
-  b.picture(0, {596, 0, 64, 48}, 1);
-  thirdAddress(b, 2029, 404, 56);
+  firmwareRow(b, 2028, kRightX, 0);
+  moduleFileRow(b, 2072, 2073, kRightX, 28);
+  thirdAddress(b, 2029, kRightX - 4, 56);
+  b.picture(0, {12, 100, 64, 48}, 1);  // above the row labels of the tables
 
   for (int i = 0; i < 10; ++i) {
     const int n = i / 2 + 1;
