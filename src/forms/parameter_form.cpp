@@ -649,10 +649,15 @@ void clearForm(AppContext& ctx, bool confirm) {
   }
 }
 
+void directWriteLock(AppContext& ctx, bool locked) {
+  ctx.forms.directWriteLock = locked;
+  ctx.ui.setEnabled(kMain, ctl::kRead, !locked);
+  ctx.ui.setEnabled(kMain, ctl::kFactory, !locked);
+}
+
 void onFamilyTab(AppContext& ctx, int page) {
   if (page < 0 || page >= kFamilyCount) return;
-  FormState& st = ctx.forms;
-  if (ctx.form.currentFamily == 10 && page != 10) st.directWriteLock = false;
+  if (ctx.form.currentFamily == 10 && page != 10) directWriteLock(ctx, false);
   ctx.form.currentFamily = page;
   int focus = kFirstField[page];
   if (page == 1) {
@@ -661,7 +666,7 @@ void onFamilyTab(AppContext& ctx, int page) {
     focus = ctx.form.subtypeFamily1 == 18 ? 2222 : 2253;
   }
   ctx.ui.setFocus(kMain, focus);
-  if (page == 10) st.directWriteLock = true;
+  if (page == 10) directWriteLock(ctx, true);
 }
 
 void onFamily0Tab(AppContext& ctx, int page) {

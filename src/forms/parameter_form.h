@@ -28,6 +28,10 @@ int functionText(int list, int code);
 // True for the controls that are function lists of family 0.
 bool isFunctionList(int control);
 
+// Family 10 can only write: while locked, read-out (2005) and factory values (2010) are
+// off. Also used by programming, which ends family-10 runs with the lock on again.
+void directWriteLock(AppContext& ctx, bool locked);
+
 // Reactions to the form's tab controls (2000 outer, 2001..2003 inner).
 void onFamilyTab(AppContext& ctx, int page);
 void onFamily0Tab(AppContext& ctx, int page);

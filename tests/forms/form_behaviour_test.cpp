@@ -68,10 +68,16 @@ TEST(FormTabs, DirectWriteLockFollowsFamily10) {
   EXPECT_FALSE(h.ctx->forms.directWriteLock);
   tab(h, 2000, 10);
   EXPECT_TRUE(h.ctx->forms.directWriteLock);
+  EXPECT_FALSE(h.ui.enabled(kMain, 2005));
+  EXPECT_FALSE(h.ui.enabled(kMain, 2010));
+  EXPECT_TRUE(h.ui.enabled(kMain, 2006));
   tab(h, 2000, 10);  // the same page again keeps it
   EXPECT_TRUE(h.ctx->forms.directWriteLock);
+  EXPECT_FALSE(h.ui.enabled(kMain, 2005));
   tab(h, 2000, 4);
   EXPECT_FALSE(h.ctx->forms.directWriteLock);
+  EXPECT_TRUE(h.ui.enabled(kMain, 2005));
+  EXPECT_TRUE(h.ui.enabled(kMain, 2010));
   EXPECT_EQ(h.ctx->form.currentFamily, 4);
 }
 
