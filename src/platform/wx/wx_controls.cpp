@@ -387,7 +387,7 @@ bool WxUi::createControl(int window, const ControlSpec& spec) {
     case ControlKind::StatusLabel: {
       const Align a = spec.kind == ControlKind::StatusLabel ? Align::Centre : spec.align;
       cw.widget =
-          new wxStaticText(parent, wxID_ANY, wxString(), pos, size,
+          new wxStaticText(parent, wxID_ANY, caption, pos, size,
                            wxST_NO_AUTORESIZE | alignStyle(a));
       break;
     }
@@ -483,7 +483,7 @@ bool WxUi::createControl(int window, const ControlSpec& spec) {
       break;
     }
     case ControlKind::Button:
-      cw.widget = new wxButton(parent, wxID_ANY, wxString(), pos, size);
+      cw.widget = new wxButton(parent, wxID_ANY, caption, pos, size);
       break;
     case ControlKind::Frame:
       cw.widget = new wxStaticBox(parent, wxID_ANY, caption, pos, size);

@@ -56,6 +56,7 @@ WxUi::WxUi() : mainThread_(std::this_thread::get_id()) {
   wxEventLoopBase::SetActive(loop_);
   wxInitAllImageHandlers();
   applyCompactTheme();
+  screen();
   g_live = this;
 }
 
@@ -415,8 +416,11 @@ void WxUi::movePointer(int x, int y) {
 }
 
 ScreenMetrics WxUi::screen() const {
+  if (!onMain()) {
+    Lock l(mutex_);
+    return screen_;  // as last measured on the main thread
+  }
   ScreenMetrics m;
-  if (!onMain()) return m;
   const unsigned count = wxDisplay::GetCount();
   if (count == 0) return m;
   const wxRect primary = wxDisplay(0u).GetGeometry();
@@ -427,6 +431,8 @@ ScreenMetrics WxUi::screen() const {
   m.virtualWidth = all.width;
   m.virtualHeight = all.height;
   m.monitors = static_cast<int>(count);
+  Lock l(mutex_);
+  screen_ = m;
   return m;
 }
 

@@ -251,6 +251,7 @@ class WxUi final : public Ui {
   std::set<std::pair<int, int>> dirty_;
   std::set<int> dirtyStatus_;
   bool flushPosted_ = false;
+  mutable ScreenMetrics screen_;
 
   friend class SuppressEvents;
 };
