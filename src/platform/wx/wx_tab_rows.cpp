@@ -25,6 +25,18 @@ TabRows::TabRows(wxWindow* parent, const wxPoint& pos, const wxSize& size,
   layoutTabs();
   Bind(wxEVT_PAINT, &TabRows::onPaint, this);
   Bind(wxEVT_LEFT_DOWN, &TabRows::onLeftDown, this);
+  // Ctrl+Tab and Ctrl+Shift+Tab page through the tabs from anywhere on the pages.
+  Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
+    const int count = static_cast<int>(book_->GetPageCount());
+    if (e.GetKeyCode() != WXK_TAB || !e.ControlDown() || e.AltDown() || count < 2) {
+      e.Skip();
+      return;
+    }
+    const int step = e.ShiftDown() ? count - 1 : 1;
+    const int page = (std::max(0, book_->GetSelection()) + step) % count;
+    select(page);
+    if (onUserSelect) onUserSelect(page);
+  });
   Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
     layoutTabs();
     Refresh(false);
