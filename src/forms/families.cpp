@@ -1,27 +1,26 @@
 #include "forms/families.h"
 
 #include "app/context.h"
+#include "app/dispatch.h"
 
 namespace kw {
 
 namespace {
 
 // One builder per family; index = family number. Family 0 lives in parameter_form.cpp.
-void buildFamily1(FormBuilder&) {}
-void buildFamily2(FormBuilder&) {}
-void buildFamily3(FormBuilder&) {}
-void buildFamily4(FormBuilder&) {}
-void buildFamily5(FormBuilder&) {}
-void buildFamily6(FormBuilder&) {}
-void buildFamily7(FormBuilder&) {}
-void buildFamily8(FormBuilder&) {}
-void buildFamily9(FormBuilder&) {}
-void buildFamily10(FormBuilder&) {}
-
 using FamilyBuilder = void (*)(FormBuilder&);
 constexpr FamilyBuilder kFamilyBuilders[kFamilyCount] = {
-    nullptr,      buildFamily1, buildFamily2, buildFamily3, buildFamily4, buildFamily5,
-    buildFamily6, buildFamily7, buildFamily8, buildFamily9, buildFamily10};
+    nullptr,
+    pages::buildServoPages,
+    pages::buildTurntablePages,
+    pages::buildFamily3,
+    pages::buildFamily4,
+    pages::buildFamily5,
+    pages::buildFamily6,
+    pages::buildFamily7,
+    pages::buildFamily8,
+    pages::buildFamily9,
+    pages::buildFamily10};
 
 }  // namespace
 
@@ -30,8 +29,11 @@ void buildFamily(FormBuilder& b, int family) {
   kFamilyBuilders[family](b);
 }
 
-void setLegacyMode(AppContext& ctx, bool on) { ctx.forms.legacyMode = on; }
-
-void checkSteps(AppContext&) {}
+void registerFamilyRows(Dispatcher& d) {
+  // Every change of a step field checks the whole table again: the sums and the angle
+  // labels follow the typing, and a table past a full turn is reported at once.
+  d.onControl(ctl::kFirstStep, ctl::kFirstStep + ctl::kStepCount - 1, EventType::TextChanged,
+              [](AppContext& c, const UiEvent&) { checkSteps(c); });
+}
 
 }  // namespace kw

@@ -408,7 +408,12 @@ const std::vector<ListItems>& functionListTable() {
 // Clearing.
 
 void empty(Ui& ui, int first, int last) {
-  for (int c = first; c <= last; ++c) ui.setText(kMain, c, "");
+  for (int c = first; c <= last; ++c) {
+    ui.setText(kMain, c, "");
+    // A list without an empty item (family 4) keeps its item on the empty text; it
+    // shows no selection instead.
+    if (!ui.text(kMain, c).empty()) ui.setSelection(kMain, c, -1);
+  }
 }
 
 void emptyWith(Ui& ui, int first, int last, Colour background) {
@@ -759,6 +764,7 @@ void runServiceDialog(AppContext& ctx) {
 }
 
 void registerFormRows(Dispatcher& d) {
+  registerFamilyRows(d);
   d.onControl(ctl::kFamilyTabs, ctl::kFamilyTabs, EventType::TabChanged,
               [](AppContext& c, const UiEvent& e) { onFamilyTab(c, e.value); });
   d.onControl(ctl::kFamily0Tabs, ctl::kFamily0Tabs, EventType::TabChanged,
