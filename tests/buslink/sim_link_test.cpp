@@ -74,6 +74,26 @@ TEST(SimulatedBus, WritesReachTheSimulatedBusOfTheCurrentBusSlot) {
   EXPECT_EQ(p.ports->bus(1)->get(0, 51), 0);
 }
 
+TEST(SimulatedBus, BusChangeSendsQueuedRequestsToTheNewBusAndQueuedWritesToTheOld) {
+  SimProgram p(kMc2004TwoBuses);
+  p.h->start();
+  p.h->run(400);
+  AppContext& ctx = *p.h->ctx;
+  ctx.bus.stopFlag = 1;  // hold the bus thread so both queues keep what they get
+  p.h->clock.sleep(5);
+  submitBusRequest(ctx, 60, 1);
+  submitBusRequest(ctx, 61, 2);
+  ctx.busLink.writeQueue().push_back({0, 62, 3});  // already taken for bus 0
+  selectBus(ctx, 1);
+  p.h->run(600);
+  sim::SimBus* bus = p.ports->bus(1);
+  EXPECT_EQ(bus->get(1, 60), 1);
+  EXPECT_EQ(bus->get(1, 61), 2);
+  EXPECT_EQ(bus->get(0, 60), 0);
+  EXPECT_EQ(bus->get(0, 62), 3);
+  EXPECT_EQ(bus->get(1, 62), 0);
+}
+
 TEST(SimulatedBus, PollingInterfaceCoversTheBusAndProgrammingModeFollows) {
   SimProgram p("[Bus2Com]\r\nBus0Com = 2\r\nBus0Akt = 1\r\n[ComPorts]\r\nComPort02Typ = 1\r\n");
   p.h->start();
