@@ -48,7 +48,10 @@ void fieldRows(FormBuilder& b, const Grid& g, const std::vector<FieldRow>& rows)
       case Field::ReadOnly: b.readOnly(r.id, cell, r.tooltip); break;
     }
     if (r.afterId != 0) {
-      b.statusLabel(r.afterId, besideField(g.cell(i, 2)), r.after);
+      // A status label centres its text; kept narrow it lines up with the plain
+      // range captions of the other rows.
+      const Rect after = besideField(g.cell(i, 2));
+      b.statusLabel(r.afterId, {after.x, after.y, 56, after.h}, r.after);
     } else if (!r.after.empty()) {
       b.label(besideField(g.cell(i, 2)), r.after);
     }
@@ -124,7 +127,7 @@ void buildExtensionTable(FormBuilder& b, const ExtensionTable& t) {
   constexpr int kRows = 8;
   for (int half = 0; half < 2; ++half) {
     const Grid g{.x = 4 + half * 330, .y = 48, .rowPitch = 28, .rowHeight = 21,
-                 .columns = {78, 28, 96, 46, 62}, .gap = 3};
+                 .columns = {110, 28, 80, 42, 52}, .gap = 3};
     b.label({g.colX(2), 30, g.columns[2], 14}, "8-5", Align::Centre);
     b.label({g.colX(3), 30, g.columns[3], 14}, "4", Align::Centre);
     b.label({g.colX(4), 30, g.columns[4], 14}, "3-1", Align::Centre);

@@ -28,7 +28,7 @@ constexpr int kSliderHeight = 24;
 constexpr int kSpinHeight = 22;
 const Grid kSliderColumns{.rowPitch = kSliderPitch,
                           .rowHeight = kSliderHeight,
-                          .columns = {110, 164, 54, 56}};
+                          .columns = {110, 146, 72, 56}};
 
 struct SliderRow {
   int label;      // row label text
@@ -132,7 +132,7 @@ void buildSubtype19(FormBuilder& b) {
   const Rect f219 = {kLeftX, fAdjust.y + fAdjust.h + kFrameGap, kLeftW, 58};
   in = b.frame(f219, tx(219));
   b.label({in.x, in.y + 7, 110, 16}, tx(220), Align::Right);
-  b.spin(2257, {in.x + 114, in.y + 4, 54, kSpinHeight}, 1, 8, 1, tx(221));
+  b.spin(2257, {in.x + 114, in.y + 4, 72, kSpinHeight}, 1, 8, 1, tx(221));
   b.toggle(2256, {in.x + 190, in.y, 190, 32}, tx(265), tx(223), true);
 
   // Speeds and the two further values, each sent by its own button.
@@ -188,25 +188,26 @@ void buildSubtype18(FormBuilder& b) {
   b.display(2227, {fwX, in.y + 17, 50, layout::kField});
 
   // Output chosen for adjustment, its two end values and the two tool buttons.
-  const Rect fAdjust = {kLeftX, f201.y + f201.h + kFrameGap, kLeftW, 98};
+  const Rect fAdjust = {kLeftX, f201.y + f201.h + kFrameGap, kLeftW, 124};
   in = untitledFrame(b, fAdjust);
-  const Grid out{.x = in.x, .y = in.y, .columns = {110, 34, 78}};
+  const Grid out{.x = in.x, .y = in.y, .columns = {110, 34, 248}};
   b.label(besideField(out.cell(0, 0)), tx(208), Align::Right);
   b.numeric(2224, out.cell(0, 1), 3, tx(210));
   b.label(besideField(out.cell(0, 2)), tx(209));
-  const int toolX = out.colX(3) + 2;
-  const int toolW = (in.x + in.w - toolX - 4) / 2;
-  b.button(2229, {toolX, in.y - 3, toolW, layout::kButton}, tx(211), tx(212));
-  b.button(2230, {toolX + toolW + 4, in.y - 3, toolW, layout::kButton}, tx(213), tx(214));
+  // The two tool buttons under the field, in the order they are used.
+  const int toolX = out.colX(1);
+  constexpr int kToolW = 110;
+  b.button(2229, {toolX, in.y + 25, kToolW, layout::kButton}, tx(211), tx(212));
+  b.button(2230, {toolX + kToolW + 4, in.y + 25, kToolW, layout::kButton}, tx(213), tx(214));
   static constexpr SliderRow kEnds[2] = {{215, 2242, 2247, 1, 217, 0, 0},
                                          {216, 2243, 2248, 1, 218, 0, 0}};
-  sliderRows(b, in.x, in.y + 28, kEnds, 2);
+  sliderRows(b, in.x, in.y + 56, kEnds, 2);
 
   // Output test.
   const Rect f219 = {kLeftX, fAdjust.y + fAdjust.h + kFrameGap, kLeftW, 48};
   in = b.frame(f219, tx(219));
   b.label({in.x, in.y + 5, 110, 16}, tx(220), Align::Right);
-  b.spin(2226, {in.x + 114, in.y + 2, 54, kSpinHeight}, 1, 8, 1, tx(221));
+  b.spin(2226, {in.x + 114, in.y + 2, 72, kSpinHeight}, 1, 8, 1, tx(221));
   b.check(2225, {in.x + 190, in.y + 4, in.w - 190, 18}, tx(222), tx(223));
 
   // Speeds, each sent by its own button.

@@ -190,7 +190,7 @@ void buildPositionPanel(FormBuilder& b) {
     for (int j = 0; j < kBlockRows; ++j) {
       const int n = kBlockRows * c + j;
       const Rect label = g.cell(j, 0);
-      b.label({label.x, label.y + 3, label.w, 16}, tx(332), Align::Right);
+      b.label({label.x, label.y + 4, label.w, 16}, tx(332), Align::Right);
       b.button(ctl::kFirstPosition + n, g.cell(j, 1), num2(n),
                {tx(333), num(n), tx(c == 0 ? 334 : 333)});
     }
