@@ -1,11 +1,13 @@
 // The program: the real user interface, clock, threads and operating system around the
 // shell's start-up and main loop.
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 #include "app/context.h"
 #include "app/fatal.h"
 #include "app/shell.h"
+#include "forms/show_page.h"
 #include "platform/clock.h"
 #include "platform/serial_route.h"
 #ifdef _WIN32
@@ -39,6 +41,8 @@ int main(int argc, char** argv) {
   try {
     kw::AppContext ctx(kw::Platform{*ui, clock, system, workers, serial});
     kw::startUp(ctx);
+    // For pictures of the form: KANTELWERK_PAGE=2.3 opens family 2, inner tab 3.
+    if (const char* page = std::getenv("KANTELWERK_PAGE")) kw::showFormPage(ctx, page);
     kw::runMainLoop(ctx);
   } catch (...) {
     kw::reportCurrentException();
