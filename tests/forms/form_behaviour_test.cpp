@@ -161,6 +161,10 @@ constexpr Colour kMarker = rgb(1, 2, 3);
 
 // Puts a recognisable value into every control of the main window.
 void markAll(FormHarness& h) {
+  // The bus thread writes a few controls itself (the programming-mode texts); keep it out
+  // of the way so that only the clearing changes what was marked.
+  h.ctx->bus.stopFlag = 1;
+  h.clock.sleep(5);
   for (const auto& [id, c] : h.ui.window(kMain)->controls) {
     if (c.spec.kind == K::TabControl || id >= kFirstAnonymousId) continue;
     if (c.spec.kind == K::DropDown) {
