@@ -14,12 +14,12 @@ namespace {
 constexpr int kStatusWidths[] = {24, 126, 110, 24, 296, 140};
 
 void openMainWindow(AppContext& ctx) {
-  WindowSpec spec;
-  spec.rect = {0, 0, 700, 640};
-  spec.centred = true;
-  spec.visible = false;
-  spec.closeBox = true;
-  if (!ctx.ui.openWindow(win::kMain, spec)) endProgram(ctx);
+  WindowSpec desc;
+  desc.rect = {0, 0, 700, 640};
+  desc.centred = true;
+  desc.visible = false;
+  desc.closeBox = true;
+  if (!ctx.ui.openWindow(win::kMain, desc)) endProgram(ctx);
   ctx.ui.createStatusBar(win::kMain, std::vector<int>(std::begin(kStatusWidths),
                                                       std::end(kStatusWidths)));
   std::vector<MenuItem> popup;

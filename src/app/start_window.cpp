@@ -42,13 +42,13 @@ std::string titleText(const LanguageTexts& texts) {
 }
 
 void showStartWindow(AppContext& ctx, const std::string& text) {
-  WindowSpec spec;
-  spec.title = "VOLTARIS  " + versionText();
-  spec.rect = {0, 0, 300, 40};
-  spec.centred = true;
-  spec.closeBox = false;
-  spec.waitCursor = true;
-  if (!ctx.ui.openWindow(win::kStart, spec)) return;
+  WindowSpec desc;
+  desc.title = "VOLTARIS  " + versionText();
+  desc.rect = {0, 0, 300, 40};
+  desc.centred = true;
+  desc.closeBox = false;
+  desc.waitCursor = true;
+  if (!ctx.ui.openWindow(win::kStart, desc)) return;
   ControlSpec label;
   label.kind = ControlKind::Label;
   label.id = 1;
@@ -87,12 +87,12 @@ void buildUserInterface(AppContext& ctx, int language, bool showWait, bool resta
   buildMainMenu(ctx);
 
   if (showWait) {
-    WindowSpec spec;
-    spec.title = ctx.text(1);
-    spec.rect = {0, 0, 200, 40};
-    spec.centred = true;
-    spec.closeBox = false;
-    if (ctx.ui.openWindow(win::kWait, spec)) {
+    WindowSpec desc;
+    desc.title = ctx.text(1);
+    desc.rect = {0, 0, 200, 40};
+    desc.centred = true;
+    desc.closeBox = false;
+    if (ctx.ui.openWindow(win::kWait, desc)) {
       ControlSpec label;
       label.kind = ControlKind::Label;
       label.id = 1;

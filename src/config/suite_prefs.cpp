@@ -342,12 +342,12 @@ void parseSuitePreferences(std::string_view bytes, const ScreenMetrics& screen,
   // Whatever the file holds beyond the listed keys is kept for the next rewrite.
   prefs.unknown.clear();
   for (const IniGroup& g : doc.groups()) {
-    const GroupSpec* spec = knownGroup(g.name);
-    if (spec == nullptr) {
+    const GroupSpec* desc = knownGroup(g.name);
+    if (desc == nullptr) {
       prefs.unknown.push_back(g);
       continue;
     }
-    const std::vector<std::string> known = knownKeys(*spec, keys);
+    const std::vector<std::string> known = knownKeys(*desc, keys);
     IniGroup extra{g.name, {}};
     for (const IniEntry& e : g.entries) {
       bool isKnown = false;

@@ -53,25 +53,25 @@ std::string FormBuilder::str(const Words& w) const {
 }
 
 int FormBuilder::add(const Control& c) {
-  ControlSpec spec;
-  spec.kind = c.kind;
-  spec.id = c.id != 0 ? c.id : nextAnonymous_++;
-  spec.rect = c.rect;
-  spec.text = str(c.caption);
-  spec.parent = parent_;
-  spec.page = page_;
-  spec.maxLength = c.maxLength;
-  spec.align = c.align;
-  spec.multiLine = c.multiLine;
-  spec.groupStart = c.groupStart;
-  spec.droppedWidth = c.droppedWidth;
-  spec.image = c.image;
-  spec.rangeMin = c.rangeMin;
-  spec.rangeMax = c.rangeMax;
-  for (const Words& item : c.items) spec.items.push_back(str(item));
-  if (!ctx_.ui.createControl(window_, spec)) return 0;
+  ControlSpec desc;
+  desc.kind = c.kind;
+  desc.id = c.id != 0 ? c.id : nextAnonymous_++;
+  desc.rect = c.rect;
+  desc.text = str(c.caption);
+  desc.parent = parent_;
+  desc.page = page_;
+  desc.maxLength = c.maxLength;
+  desc.align = c.align;
+  desc.multiLine = c.multiLine;
+  desc.groupStart = c.groupStart;
+  desc.droppedWidth = c.droppedWidth;
+  desc.image = c.image;
+  desc.rangeMin = c.rangeMin;
+  desc.rangeMax = c.rangeMax;
+  for (const Words& item : c.items) desc.items.push_back(str(item));
+  if (!ctx_.ui.createControl(window_, desc)) return 0;
 
-  const int id = spec.id;
+  const int id = desc.id;
   Colour background = c.background;
   switch (c.kind) {
     case ControlKind::NumericField:

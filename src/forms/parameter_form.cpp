@@ -724,12 +724,12 @@ void runServiceDialog(AppContext& ctx) {
   submitBusRequest(ctx, 0, 28);
   pumpedWait(ctx, 700);
 
-  WindowSpec spec;
-  spec.owner = kMain;
-  spec.title = ctx.text(635);
-  spec.rect = {0, 0, 300, 180};
-  spec.centred = true;
-  if (!ui.openWindow(win::kService, spec)) return;
+  WindowSpec desc;
+  desc.owner = kMain;
+  desc.title = ctx.text(635);
+  desc.rect = {0, 0, 300, 180};
+  desc.centred = true;
+  if (!ui.openWindow(win::kService, desc)) return;
   FormBuilder b(ctx, win::kService);
   b.label({10, 33, 160, 16}, tx(636), Align::Right);
   b.numeric(kServiceA, {176, 30, 60, 20}, 3);

@@ -58,15 +58,15 @@ bool HeadlessUi::imageRegistered(int number) const {
   return images_.count(number) != 0;
 }
 
-bool HeadlessUi::openWindow(int w, const WindowSpec& spec) {
+bool HeadlessUi::openWindow(int w, const WindowSpec& desc) {
   Lock l(mutex_);
   HeadlessWindow win;
-  win.spec = spec;
-  win.visible = spec.visible;
-  win.rect = spec.rect;
-  if (spec.centred) {
-    win.rect.x = (screenMetrics.primaryWidth - spec.rect.w) / 2;
-    win.rect.y = (screenMetrics.primaryHeight - spec.rect.h) / 2;
+  win.desc = desc;
+  win.visible = desc.visible;
+  win.rect = desc.rect;
+  if (desc.centred) {
+    win.rect.x = (screenMetrics.primaryWidth - desc.rect.w) / 2;
+    win.rect.y = (screenMetrics.primaryHeight - desc.rect.h) / 2;
   }
   windows_[w] = win;
   log.push_back("open " + std::to_string(w));
@@ -94,7 +94,7 @@ void HeadlessUi::showWindow(int w, bool visible) {
 void HeadlessUi::setWindowTitle(int w, const std::string& title) {
   Lock l(mutex_);
   auto it = windows_.find(w);
-  if (it != windows_.end()) it->second.spec.title = title;
+  if (it != windows_.end()) it->second.desc.title = title;
 }
 
 Rect HeadlessUi::windowRect(int w) const {
@@ -195,18 +195,18 @@ const HeadlessControl* HeadlessUi::find(int w, int c) const {
   return ct == it->second.controls.end() ? nullptr : &ct->second;
 }
 
-bool HeadlessUi::createControl(int w, const ControlSpec& spec) {
+bool HeadlessUi::createControl(int w, const ControlSpec& desc) {
   Lock l(mutex_);
   auto it = windows_.find(w);
   if (it == windows_.end()) return false;
   HeadlessControl c;
-  c.spec = spec;
-  c.text = spec.text;
-  c.items = spec.items;
-  c.image = spec.image;
-  c.enabled = spec.kind != ControlKind::DisplayField;
-  if (spec.kind == ControlKind::TabControl && !spec.items.empty()) c.state = 0;
-  it->second.controls[spec.id] = c;
+  c.desc = desc;
+  c.text = desc.text;
+  c.items = desc.items;
+  c.image = desc.image;
+  c.enabled = desc.kind != ControlKind::DisplayField;
+  if (desc.kind == ControlKind::TabControl && !desc.items.empty()) c.state = 0;
+  it->second.controls[desc.id] = c;
   return true;
 }
 
@@ -215,7 +215,7 @@ bool HeadlessUi::controlExists(int w, int c) const { return find(w, c) != nullpt
 void HeadlessUi::setText(int w, int c, const std::string& text) {
   Lock l(mutex_);
   if (auto* k = find(w, c)) {
-    if (k->spec.kind == ControlKind::DropDown) {
+    if (k->desc.kind == ControlKind::DropDown) {
       auto pos = std::find(k->items.begin(), k->items.end(), text);
       if (pos != k->items.end()) k->selection = static_cast<int>(pos - k->items.begin());
       k->state = k->selection;
@@ -228,7 +228,7 @@ std::string HeadlessUi::text(int w, int c) const {
   Lock l(mutex_);
   const auto* k = find(w, c);
   if (!k) return {};
-  if (k->spec.kind == ControlKind::DropDown) {
+  if (k->desc.kind == ControlKind::DropDown) {
     if (k->selection < 0 || k->selection >= static_cast<int>(k->items.size())) return {};
     return k->items[k->selection];
   }
@@ -240,8 +240,8 @@ void HeadlessUi::setState(int w, int c, int state) {
   auto* k = find(w, c);
   if (!k) return;
   k->state = state;
-  if (k->spec.kind == ControlKind::DropDown) k->selection = state;
-  if ((k->spec.kind == ControlKind::Slider || k->spec.kind == ControlKind::Spin))
+  if (k->desc.kind == ControlKind::DropDown) k->selection = state;
+  if ((k->desc.kind == ControlKind::Slider || k->desc.kind == ControlKind::Spin))
     k->text = std::to_string(state);
 }
 
@@ -285,8 +285,8 @@ void HeadlessUi::setImage(int w, int c, int image) {
 void HeadlessUi::setRange(int w, int c, int min, int max) {
   Lock l(mutex_);
   if (auto* k = find(w, c)) {
-    k->spec.rangeMin = min;
-    k->spec.rangeMax = max;
+    k->desc.rangeMin = min;
+    k->desc.rangeMax = max;
   }
 }
 
@@ -367,17 +367,17 @@ int HeadlessUi::messageBox(int owner, const std::string& title, const std::strin
   return m.answer;
 }
 
-std::optional<std::string> HeadlessUi::openFileDialog(const FileDialogSpec& spec) {
+std::optional<std::string> HeadlessUi::openFileDialog(const FileDialogSpec& desc) {
   Lock l(mutex_);
-  fileDialogs.push_back(spec);
+  fileDialogs.push_back(desc);
   if (fileAnswers_.empty()) return std::nullopt;
   auto a = fileAnswers_.front();
   fileAnswers_.pop_front();
   return a;
 }
 
-std::optional<std::string> HeadlessUi::saveFileDialog(const FileDialogSpec& spec) {
-  return openFileDialog(spec);
+std::optional<std::string> HeadlessUi::saveFileDialog(const FileDialogSpec& desc) {
+  return openFileDialog(desc);
 }
 
 void HeadlessUi::setWaitCursor(bool on) {

@@ -17,7 +17,7 @@
 namespace kw {
 
 struct HeadlessControl {
-  ControlSpec spec;
+  ControlSpec desc;
   std::string text;
   int state = 0;
   int selection = -1;
@@ -39,7 +39,7 @@ struct HeadlessStatusField {
 };
 
 struct HeadlessWindow {
-  WindowSpec spec;
+  WindowSpec desc;
   bool visible = false;
   Rect rect;
   int state = 0;
@@ -89,7 +89,7 @@ class HeadlessUi final : public Ui {
   // --- Ui --------------------------------------------------------------------------
   void registerImage(int number, const Image& image) override;
   bool imageRegistered(int number) const;
-  bool openWindow(int window, const WindowSpec& spec) override;
+  bool openWindow(int window, const WindowSpec& desc) override;
   void closeWindow(int window) override;
   bool windowOpen(int window) const override;
   void showWindow(int window, bool visible) override;
@@ -111,7 +111,7 @@ class HeadlessUi final : public Ui {
   void setStatusImage(int window, int field, int image) override;
   void setStatusDraw(int window, int field, const StatusDraw& draw) override;
 
-  bool createControl(int window, const ControlSpec& spec) override;
+  bool createControl(int window, const ControlSpec& desc) override;
   bool controlExists(int window, int control) const override;
   void setText(int window, int control, const std::string& text) override;
   std::string text(int window, int control) const override;
@@ -137,8 +137,8 @@ class HeadlessUi final : public Ui {
 
   int messageBox(int owner, const std::string& title, const std::string& text,
                  int flags) override;
-  std::optional<std::string> openFileDialog(const FileDialogSpec& spec) override;
-  std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;
+  std::optional<std::string> openFileDialog(const FileDialogSpec& desc) override;
+  std::optional<std::string> saveFileDialog(const FileDialogSpec& desc) override;
   void setWaitCursor(bool on) override;
   void movePointer(int x, int y) override;
   std::pair<int, int> pointer() const { return pointer_; }

@@ -182,7 +182,7 @@ class Ui {
   virtual void registerImage(int number, const Image& image) = 0;
 
   // Windows.
-  virtual bool openWindow(int window, const WindowSpec& spec) = 0;
+  virtual bool openWindow(int window, const WindowSpec& desc) = 0;
   virtual void closeWindow(int window) = 0;
   virtual bool windowOpen(int window) const = 0;
   virtual void showWindow(int window, bool visible) = 0;
@@ -206,7 +206,7 @@ class Ui {
   virtual void setStatusDraw(int window, int field, const StatusDraw& draw) = 0;  // any thread
 
   // Controls.
-  virtual bool createControl(int window, const ControlSpec& spec) = 0;
+  virtual bool createControl(int window, const ControlSpec& desc) = 0;
   virtual bool controlExists(int window, int control) const = 0;      // any thread
   virtual void setText(int window, int control, const std::string& text) = 0;  // any thread
   virtual std::string text(int window, int control) const = 0;        // any thread
@@ -232,8 +232,8 @@ class Ui {
   // Dialogs.
   virtual int messageBox(int owner, const std::string& title, const std::string& text,
                          int flags) = 0;
-  virtual std::optional<std::string> openFileDialog(const FileDialogSpec& spec) = 0;
-  virtual std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) = 0;
+  virtual std::optional<std::string> openFileDialog(const FileDialogSpec& desc) = 0;
+  virtual std::optional<std::string> saveFileDialog(const FileDialogSpec& desc) = 0;
   virtual void setWaitCursor(bool on) = 0;
   virtual void movePointer(int x, int y) = 0;
 

@@ -44,7 +44,7 @@ TEST(StartUp, RunsItsStepsInOrderAndShowsTheMainWindow) {
   EXPECT_TRUE(main->visible);
   EXPECT_EQ(main->rect.w, 700);
   EXPECT_EQ(main->rect.h, 640);
-  EXPECT_EQ(main->spec.title, "    VOLTARIS Server  EN Modulprogrammierung          V4.15");
+  EXPECT_EQ(main->desc.title, "    VOLTARIS Server  EN Modulprogrammierung          V4.15");
   EXPECT_EQ(main->statusWidths, (std::vector<int>{24, 126, 110, 24, 296, 140}));
   EXPECT_EQ(h.ctx->currentBus(), 3);
   EXPECT_EQ(h.ctx->language, 2);
@@ -62,7 +62,7 @@ TEST(StartUp, StartWindowShowsStartTextAndVersionTitle) {
   showStartWindow(ctx, "Start: x");
   const HeadlessWindow* w = h.ui.window(win::kStart);
   ASSERT_NE(w, nullptr);
-  EXPECT_EQ(w->spec.title, "VOLTARIS  V4.15");
+  EXPECT_EQ(w->desc.title, "VOLTARIS  V4.15");
   EXPECT_EQ(w->rect.w, 300);
   EXPECT_EQ(w->rect.h, 40);
   ASSERT_NE(h.ui.control(win::kStart, 1), nullptr);

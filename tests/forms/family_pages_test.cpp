@@ -412,10 +412,10 @@ void checkTable(const FormHarness& h, const std::vector<Expect>& table) {
     SCOPED_TRACE("control " + std::to_string(x.id));
     const HeadlessControl* c = h.c(x.id);
     ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->spec.kind, x.kind);
-    EXPECT_EQ(c->spec.parent, x.parent);
-    EXPECT_EQ(c->spec.page, x.page);
-    EXPECT_EQ(c->spec.maxLength, x.maxLength);
+    EXPECT_EQ(c->desc.kind, x.kind);
+    EXPECT_EQ(c->desc.parent, x.parent);
+    EXPECT_EQ(c->desc.page, x.page);
+    EXPECT_EQ(c->desc.maxLength, x.maxLength);
     if (x.text) {
       EXPECT_EQ(h.ui.text(kMain, x.id), *x.text);
     }
@@ -427,14 +427,14 @@ void checkTable(const FormHarness& h, const std::vector<Expect>& table) {
     }
     EXPECT_EQ(c->enabled, x.enabled);
     if (x.width) {
-      EXPECT_EQ(c->spec.rect.w, x.width);
+      EXPECT_EQ(c->desc.rect.w, x.width);
     }
     if (!x.items.empty()) {
       EXPECT_EQ(c->items, x.items);
       EXPECT_EQ(c->selection, -1);
     }
-    EXPECT_EQ(c->spec.multiLine, x.multiLine);
-    EXPECT_EQ(c->spec.droppedWidth, 0);
+    EXPECT_EQ(c->desc.multiLine, x.multiLine);
+    EXPECT_EQ(c->desc.droppedWidth, 0);
     if (x.textColour != kNoColour) {
       EXPECT_EQ(c->textColour, x.textColour);
     }
@@ -459,8 +459,8 @@ void checkTable(const FormHarness& h, const std::vector<Expect>& table) {
     switch (x.kind) {
       case K::Slider:
       case K::Spin:
-        EXPECT_EQ(c->spec.rangeMin, x.rangeMin);
-        EXPECT_EQ(c->spec.rangeMax, x.rangeMax);
+        EXPECT_EQ(c->desc.rangeMin, x.rangeMin);
+        EXPECT_EQ(c->desc.rangeMax, x.rangeMax);
         if (x.kind == K::Spin) {
           EXPECT_EQ(c->state, x.state);
         }
@@ -471,10 +471,10 @@ void checkTable(const FormHarness& h, const std::vector<Expect>& table) {
         break;
       case K::OptionButton:
         EXPECT_EQ(c->state, x.state);
-        EXPECT_EQ(c->spec.groupStart, x.groupStart);
+        EXPECT_EQ(c->desc.groupStart, x.groupStart);
         break;
       case K::StatusLabel:
-        EXPECT_EQ(c->spec.align, x.align);
+        EXPECT_EQ(c->desc.align, x.align);
         break;
       default:
         break;
@@ -513,10 +513,10 @@ TEST(FamilyPages, PagesHoldExactlyTheTabledNumbers) {
   h.start();
   std::set<int> found;
   for (const auto& [id, c] : h.ui.window(kMain)->controls) {
-    if (id >= kFirstAnonymousId || c.spec.kind == K::TabControl) continue;
-    const int parent = c.spec.parent;
+    if (id >= kFirstAnonymousId || c.desc.kind == K::TabControl) continue;
+    const int parent = c.desc.parent;
     if (parent == kServo || parent == kTurntable || parent == kExtensions ||
-        (parent == kTabs && c.spec.page >= 3))
+        (parent == kTabs && c.desc.page >= 3))
       found.insert(id);
   }
   EXPECT_EQ(found, expected);
@@ -529,8 +529,8 @@ std::vector<const HeadlessControl*> unnumbered(const FormHarness& h, int parent,
                                                K kind) {
   std::vector<const HeadlessControl*> out;
   for (const auto& [id, c] : h.ui.window(kMain)->controls)
-    if (id >= kFirstAnonymousId && c.spec.parent == parent && c.spec.page == page &&
-        c.spec.kind == kind)
+    if (id >= kFirstAnonymousId && c.desc.parent == parent && c.desc.page == page &&
+        c.desc.kind == kind)
       out.push_back(&c);
   return out;
 }
@@ -572,9 +572,9 @@ void expectInFrame(const FormHarness& h, int parent, int page, const std::string
   for (int id : ids) {
     SCOPED_TRACE("control " + std::to_string(id) + " in frame \"" + caption + "\"");
     ASSERT_NE(h.c(id), nullptr);
-    EXPECT_EQ(h.c(id)->spec.parent, parent);
-    EXPECT_EQ(h.c(id)->spec.page, page);
-    EXPECT_TRUE(inside(f->spec.rect, h.c(id)->spec.rect));
+    EXPECT_EQ(h.c(id)->desc.parent, parent);
+    EXPECT_EQ(h.c(id)->desc.page, page);
+    EXPECT_TRUE(inside(f->desc.rect, h.c(id)->desc.rect));
   }
 }
 
@@ -582,7 +582,7 @@ void expectInFrame(const FormHarness& h, int parent, int page, const std::string
 const HeadlessControl* frameHolding(const FormHarness& h, int parent, int page,
                                     const std::string& caption, int id) {
   for (const auto* f : withText(unnumbered(h, parent, page, K::Frame), caption))
-    if (inside(f->spec.rect, h.c(id)->spec.rect)) return f;
+    if (inside(f->desc.rect, h.c(id)->desc.rect)) return f;
   return nullptr;
 }
 
@@ -601,7 +601,7 @@ TEST(FamilyPages, ServoFramesLabelsAndPictures) {
   const HeadlessControl* untitled = frameHolding(h, kServo, 0, "", 2255);
   ASSERT_NE(untitled, nullptr);
   for (int id : {2259, 2260, 2261, 2262, 2263})
-    EXPECT_TRUE(inside(untitled->spec.rect, h.c(id)->spec.rect)) << id;
+    EXPECT_TRUE(inside(untitled->desc.rect, h.c(id)->desc.rect)) << id;
   auto labels = unnumbered(h, kServo, 0, K::Label);
   for (int text : {202, 203}) {
     const HeadlessControl* l = one(h, kServo, 0, K::Label, t(text));
@@ -618,8 +618,8 @@ TEST(FamilyPages, ServoFramesLabelsAndPictures) {
   EXPECT_EQ(images(h, kServo, 0), (std::vector<int>{5}));
   // Each slider has its spin field beside it, on the same row.
   for (auto [slider, spin] : {P{2260, 2262}, P{2261, 2263}, P{2264, 2266}, P{2271, 2273}}) {
-    EXPECT_LT(h.c(slider)->spec.rect.x, h.c(spin)->spec.rect.x);
-    EXPECT_LT(std::abs(h.c(slider)->spec.rect.y - h.c(spin)->spec.rect.y), 4);
+    EXPECT_LT(h.c(slider)->desc.rect.x, h.c(spin)->desc.rect.x);
+    EXPECT_LT(std::abs(h.c(slider)->desc.rect.y - h.c(spin)->desc.rect.y), 4);
   }
 
   // Sub-type 18.
@@ -632,17 +632,17 @@ TEST(FamilyPages, ServoFramesLabelsAndPictures) {
   const HeadlessControl* adjust = frameHolding(h, kServo, 1, "", 2224);
   ASSERT_NE(adjust, nullptr);
   for (int id : {2229, 2230, 2242, 2243, 2247, 2248})
-    EXPECT_TRUE(inside(adjust->spec.rect, h.c(id)->spec.rect)) << id;
+    EXPECT_TRUE(inside(adjust->desc.rect, h.c(id)->desc.rect)) << id;
   const HeadlessControl* last = frameHolding(h, kServo, 1, "", 2246);
   ASSERT_NE(last, nullptr);
   EXPECT_NE(last, adjust);
-  for (int id : {2251, 2233}) EXPECT_TRUE(inside(last->spec.rect, h.c(id)->spec.rect)) << id;
+  for (int id : {2251, 2233}) EXPECT_TRUE(inside(last->desc.rect, h.c(id)->desc.rect)) << id;
   // Column headings over the three address fields.
   for (auto [heading, field] : {P{202, 2222}, P{203, 2223}, P{204, 2228}}) {
     const HeadlessControl* l = one(h, kServo, 1, K::Label, t(heading));
     ASSERT_NE(l, nullptr);
-    EXPECT_EQ(l->spec.rect.x, h.c(field)->spec.rect.x);
-    EXPECT_LT(l->spec.rect.y, h.c(field)->spec.rect.y);
+    EXPECT_EQ(l->desc.rect.x, h.c(field)->desc.rect.x);
+    EXPECT_LT(l->desc.rect.y, h.c(field)->desc.rect.y);
   }
   labels = unnumbered(h, kServo, 1, K::Label);
   for (int text : {207, 208, 209, 215, 216, 220, 225, 226, 232})
@@ -661,10 +661,10 @@ TEST(FamilyPages, TurntableLayout) {
   for (int text : {272, 273, 344, 345, 275, 276, 278, 279, 281, 282, 284, 285, 286})
     EXPECT_EQ(withText(labels, t(text)).size(), 1u) << text;
   // 2303 beside 2302; 2297 beside 2296.
-  EXPECT_GT(h.c(2303)->spec.rect.x, h.c(2302)->spec.rect.x);
-  EXPECT_LT(std::abs(h.c(2303)->spec.rect.y - h.c(2302)->spec.rect.y), 6);
-  EXPECT_GT(h.c(2297)->spec.rect.x, h.c(2296)->spec.rect.x);
-  EXPECT_EQ(h.c(2297)->spec.rect.y, h.c(2296)->spec.rect.y);
+  EXPECT_GT(h.c(2303)->desc.rect.x, h.c(2302)->desc.rect.x);
+  EXPECT_LT(std::abs(h.c(2303)->desc.rect.y - h.c(2302)->desc.rect.y), 6);
+  EXPECT_GT(h.c(2297)->desc.rect.x, h.c(2296)->desc.rect.x);
+  EXPECT_EQ(h.c(2297)->desc.rect.y, h.c(2296)->desc.rect.y);
 
   // Step table: four blocks of twelve rows, each row label, field, angle.
   labels = unnumbered(h, kTurntable, 1, K::Label);
@@ -674,18 +674,18 @@ TEST(FamilyPages, TurntableLayout) {
     const std::string caption = two(s) + " - " + two((s + 1) % 48);
     const auto row = withText(labels, caption);
     ASSERT_EQ(row.size(), 1u);
-    EXPECT_EQ(row[0]->spec.align, Align::Right);
-    const Rect field = h.c(300 + s)->spec.rect;
-    const Rect angle = h.c(400 + s)->spec.rect;
-    EXPECT_LT(row[0]->spec.rect.x, field.x);
+    EXPECT_EQ(row[0]->desc.align, Align::Right);
+    const Rect field = h.c(300 + s)->desc.rect;
+    const Rect angle = h.c(400 + s)->desc.rect;
+    EXPECT_LT(row[0]->desc.rect.x, field.x);
     EXPECT_LT(field.x, angle.x);
-    EXPECT_EQ(field.y, h.c(300 + s % 12)->spec.rect.y);   // rows line up across blocks
-    EXPECT_EQ(field.x, h.c(300 + (s / 12) * 12)->spec.rect.x);  // one column per block
+    EXPECT_EQ(field.y, h.c(300 + s % 12)->desc.rect.y);   // rows line up across blocks
+    EXPECT_EQ(field.x, h.c(300 + (s / 12) * 12)->desc.rect.x);  // one column per block
     if (s % 12 > 0) {
-      EXPECT_GT(field.y, h.c(300 + s - 1)->spec.rect.y);
+      EXPECT_GT(field.y, h.c(300 + s - 1)->desc.rect.y);
     }
     if (s >= 12) {
-      EXPECT_GT(field.x, h.c(300 + s - 12)->spec.rect.x + 100);
+      EXPECT_GT(field.x, h.c(300 + s - 12)->desc.rect.x + 100);
     }
   }
   EXPECT_EQ(withText(labels, "47 - 00").size(), 1u);
@@ -700,8 +700,8 @@ TEST(FamilyPages, TurntableLayout) {
   for (int s = 0; s < 48; ++s) {
     const auto row = withText(labels, two(s));
     ASSERT_EQ(row.size(), 1u) << s;
-    EXPECT_EQ(row[0]->spec.rect.y, h.c(500 + s)->spec.rect.y + 3);
-    EXPECT_EQ(h.c(500 + s)->spec.rect.y, h.c(500 + s % 12)->spec.rect.y);
+    EXPECT_EQ(row[0]->desc.rect.y, h.c(500 + s)->desc.rect.y + 3);
+    EXPECT_EQ(h.c(500 + s)->desc.rect.y, h.c(500 + s % 12)->desc.rect.y);
   }
   for (const std::string& s : {std::string("1:"), std::string("3:"), std::string("4:"),
                                std::string("5:"), t(320), std::string("J6 - 5"),
@@ -715,14 +715,14 @@ TEST(FamilyPages, TurntableLayout) {
   EXPECT_EQ(withText(labels, t(332)).size(), 48u);
   EXPECT_EQ(withText(labels, t(335)).size(), 1u);
   for (int p = 0; p < 48; ++p) {
-    const Rect r = h.c(700 + p)->spec.rect;
-    EXPECT_EQ(r.y, h.c(700 + p % 12)->spec.rect.y) << p;
+    const Rect r = h.c(700 + p)->desc.rect;
+    EXPECT_EQ(r.y, h.c(700 + p % 12)->desc.rect.y) << p;
     if (p >= 12) {
-      EXPECT_GT(r.x, h.c(700 + p - 12)->spec.rect.x) << p;
+      EXPECT_GT(r.x, h.c(700 + p - 12)->desc.rect.x) << p;
     }
-    EXPECT_LT(r.y, h.c(750)->spec.rect.y);
+    EXPECT_LT(r.y, h.c(750)->desc.rect.y);
   }
-  EXPECT_LT(h.c(750)->spec.rect.y, h.c(751)->spec.rect.y);
+  EXPECT_LT(h.c(750)->desc.rect.y, h.c(751)->desc.rect.y);
 }
 
 TEST(FamilyPages, ModuleFramesLabelsAndPictures) {
@@ -731,14 +731,14 @@ TEST(FamilyPages, ModuleFramesLabelsAndPictures) {
   // Family 3.
   expectInFrame(h, kTabs, 3, t(690), {2334, 2333});
   expectInFrame(h, kTabs, 3, t(702), {2335, 2336});
-  EXPECT_LT(h.c(2334)->spec.rect.y, h.c(2333)->spec.rect.y);
+  EXPECT_LT(h.c(2334)->desc.rect.y, h.c(2333)->desc.rect.y);
   auto labels = unnumbered(h, kTabs, 3, K::Label);
   for (const std::string& s : {t(681), t(683), t(695), t(697), t(699), std::string("(1 - 111)"),
                                std::string("(0 - 7)")})
     EXPECT_EQ(withText(labels, s).size(), 1u) << s;
   // Range captions follow their fields.
-  EXPECT_GT(h.c(2338)->spec.rect.x, h.c(2328)->spec.rect.x);
-  EXPECT_EQ(h.c(2338)->spec.rect.y, h.c(2328)->spec.rect.y + 3);
+  EXPECT_GT(h.c(2338)->desc.rect.x, h.c(2328)->desc.rect.x);
+  EXPECT_EQ(h.c(2338)->desc.rect.y, h.c(2328)->desc.rect.y + 3);
   EXPECT_TRUE(images(h, kTabs, 3).empty());  // its picture has a number
 
   // Family 4: three lists under their captions, extension tables below.
@@ -747,15 +747,15 @@ TEST(FamilyPages, ModuleFramesLabelsAndPictures) {
   for (auto [caption, list] : {Caption{"8-6", 2341}, Caption{"5", 2342}, Caption{"4-1", 2343}}) {
     const auto l = withText(labels, caption);
     ASSERT_EQ(l.size(), 1u) << caption;
-    EXPECT_LT(l[0]->spec.rect.y, h.c(list)->spec.rect.y);
-    EXPECT_LT(std::abs(l[0]->spec.rect.x - h.c(list)->spec.rect.x), 40);
+    EXPECT_LT(l[0]->desc.rect.y, h.c(list)->desc.rect.y);
+    EXPECT_LT(std::abs(l[0]->desc.rect.x - h.c(list)->desc.rect.x), 40);
   }
-  EXPECT_LT(h.c(2341)->spec.rect.x, h.c(2342)->spec.rect.x);
-  EXPECT_LT(h.c(2342)->spec.rect.x, h.c(2343)->spec.rect.x);
-  EXPECT_LT(h.c(2351)->spec.rect.x, h.c(2341)->spec.rect.x);
+  EXPECT_LT(h.c(2341)->desc.rect.x, h.c(2342)->desc.rect.x);
+  EXPECT_LT(h.c(2342)->desc.rect.x, h.c(2343)->desc.rect.x);
+  EXPECT_LT(h.c(2351)->desc.rect.x, h.c(2341)->desc.rect.x);
   for (int text : {681, 756, 697}) EXPECT_EQ(withText(labels, t(text)).size(), 1u) << text;
   EXPECT_EQ(images(h, kTabs, 4), (std::vector<int>{18}));
-  EXPECT_EQ(h.c(kExtensions)->spec.rect, kFamily4ExtensionTabsRect);
+  EXPECT_EQ(h.c(kExtensions)->desc.rect, kFamily4ExtensionTabsRect);
   for (int page = 0; page < 2; ++page) {
     SCOPED_TRACE("extension page " + n(page));
     const int rowText = page == 0 ? 774 : 788;
@@ -769,12 +769,12 @@ TEST(FamilyPages, ModuleFramesLabelsAndPictures) {
     for (int r = 0; r < 16; ++r) {
       const auto l = withText(labels, t(rowText) + two(r + 1) + " - Adr");
       ASSERT_EQ(l.size(), 1u) << r;
-      const Rect f = h.c(field + r)->spec.rect;
-      EXPECT_LT(l[0]->spec.rect.x, f.x);
+      const Rect f = h.c(field + r)->desc.rect;
+      EXPECT_LT(l[0]->desc.rect.x, f.x);
       // Field, then the three lists of the byte, left to right on one row.
       int x = f.x;
       for (int list = 1; list <= 3; ++list) {
-        const Rect lr = h.c(field + 16 * list + r)->spec.rect;
+        const Rect lr = h.c(field + 16 * list + r)->desc.rect;
         EXPECT_GT(lr.x, x);
         EXPECT_EQ(lr.y, f.y);
         x = lr.x;
@@ -786,12 +786,12 @@ TEST(FamilyPages, ModuleFramesLabelsAndPictures) {
   expectInFrame(h, kTabs, 5, t(355), {2520, 2521});
   expectInFrame(h, kTabs, 5, t(360), {2523, 2522});
   expectInFrame(h, kTabs, 5, t(402), {2524, 2525});
-  EXPECT_LT(h.c(2523)->spec.rect.y, h.c(2522)->spec.rect.y);
+  EXPECT_LT(h.c(2523)->desc.rect.y, h.c(2522)->desc.rect.y);
   labels = unnumbered(h, kTabs, 5, K::Label);
   const auto note = withText(labels, t(368));
   ASSERT_EQ(note.size(), 1u);
   EXPECT_EQ(note[0]->textColour, rgb(175, 0, 0));
-  EXPECT_GE(note[0]->spec.rect.h, 3 * 14);  // three lines
+  EXPECT_GE(note[0]->desc.rect.h, 3 * 14);  // three lines
   for (const std::string& s : {t(351), t(353), t(365), t(367), std::string("Modul")})
     EXPECT_EQ(withText(labels, s).size(), 1u) << s;
 
@@ -807,20 +807,20 @@ TEST(FamilyPages, ModuleFramesLabelsAndPictures) {
     const HeadlessControl* group = one(h, kTabs, 6, K::Frame, t(383) + n(g));
     const HeadlessControl* first = one(h, kTabs, 6, K::Frame, t(383) + n(g <= 4 ? 1 : 5));
     ASSERT_NE(group, nullptr);
-    EXPECT_EQ(group->spec.rect.x, first->spec.rect.x);
+    EXPECT_EQ(group->desc.rect.x, first->desc.rect.x);
     if (g > 4) {
-      EXPECT_GT(group->spec.rect.x, one(h, kTabs, 6, K::Frame, t(383) + "1")->spec.rect.x);
+      EXPECT_GT(group->desc.rect.x, one(h, kTabs, 6, K::Frame, t(383) + "1")->desc.rect.x);
     }
     if (g != 1 && g != 5) {
-      EXPECT_GT(group->spec.rect.y, first->spec.rect.y);
+      EXPECT_GT(group->desc.rect.y, first->desc.rect.y);
     }
     const auto* sub1 = frameHolding(h, kTabs, 6, t(384), 2533 + i);
     const auto* sub2 = frameHolding(h, kTabs, 6, t(390), 2549 + i);
     const auto* sub3 = frameHolding(h, kTabs, 6, t(396), 2565 + i);
     ASSERT_TRUE(sub1 && sub2 && sub3);
-    EXPECT_TRUE(inside(sub1->spec.rect, h.c(2541 + i)->spec.rect));
-    EXPECT_TRUE(inside(sub2->spec.rect, h.c(2557 + i)->spec.rect));
-    for (const auto* sub : {sub1, sub2, sub3}) EXPECT_TRUE(inside(group->spec.rect, sub->spec.rect));
+    EXPECT_TRUE(inside(sub1->desc.rect, h.c(2541 + i)->desc.rect));
+    EXPECT_TRUE(inside(sub2->desc.rect, h.c(2557 + i)->desc.rect));
+    for (const auto* sub : {sub1, sub2, sub3}) EXPECT_TRUE(inside(group->desc.rect, sub->desc.rect));
   }
   EXPECT_EQ(withText(unnumbered(h, kTabs, 6, K::Frame), t(384)).size(), 8u);
   EXPECT_EQ(withText(unnumbered(h, kTabs, 6, K::Label), t(399)).size(), 8u);
@@ -830,7 +830,7 @@ TEST(FamilyPages, ModuleFramesLabelsAndPictures) {
     const int i = g - 1;
     expectInFrame(h, kTabs, 7, t(415) + n(g), {2575 + i, 2583 + i, 2591 + i, 2599 + i});
     if (g > 1) {
-      EXPECT_GT(h.c(2575 + i)->spec.rect.y, h.c(2574 + i)->spec.rect.y);
+      EXPECT_GT(h.c(2575 + i)->desc.rect.y, h.c(2574 + i)->desc.rect.y);
     }
   }
   labels = unnumbered(h, kTabs, 7, K::Label);
@@ -847,8 +847,8 @@ TEST(FamilyPages, ModuleFramesLabelsAndPictures) {
     const int i = g - 1;
     expectInFrame(h, kTabs, 9, t(467) + n(g), {2610 + 2 * i, 2611 + 2 * i});
     if (g > 1) {
-      EXPECT_GT(h.c(2610 + 2 * i)->spec.rect.x, h.c(2608 + 2 * i)->spec.rect.x);
-      EXPECT_EQ(h.c(2610 + 2 * i)->spec.rect.y, h.c(2610)->spec.rect.y);
+      EXPECT_GT(h.c(2610 + 2 * i)->desc.rect.x, h.c(2608 + 2 * i)->desc.rect.x);
+      EXPECT_EQ(h.c(2610 + 2 * i)->desc.rect.y, h.c(2610)->desc.rect.y);
     }
   }
   labels = unnumbered(h, kTabs, 9, K::Label);
@@ -858,7 +858,7 @@ TEST(FamilyPages, ModuleFramesLabelsAndPictures) {
 
   // Family 10: bit 8 on the left down to bit 1 on the right.
   for (int k = 1; k < 8; ++k)
-    EXPECT_LT(h.c(2629 + k)->spec.rect.x, h.c(2629 + k - 1)->spec.rect.x) << k;
+    EXPECT_LT(h.c(2629 + k)->desc.rect.x, h.c(2629 + k - 1)->desc.rect.x) << k;
   EXPECT_EQ(withText(unnumbered(h, kTabs, 10, K::Label), t(461)).size(), 1u);
 }
 
@@ -1028,8 +1028,8 @@ bool busOwned(int id) {
 
 void markAll(FormHarness& h) {
   for (const auto& [id, c] : h.ui.window(kMain)->controls) {
-    if (c.spec.kind == K::TabControl || id >= kFirstAnonymousId) continue;
-    if (c.spec.kind == K::DropDown) {
+    if (c.desc.kind == K::TabControl || id >= kFirstAnonymousId) continue;
+    if (c.desc.kind == K::DropDown) {
       h.ui.setSelection(kMain, id, 0);
     } else {
       h.ui.setText(kMain, id, "x");
@@ -1043,9 +1043,9 @@ bool isEmpty(const FormHarness& h, int id) { return h.ui.text(kMain, id).empty()
 
 void expectClearedExactly(const FormHarness& h, const std::set<int>& cleared) {
   for (const auto& [id, c] : h.ui.window(kMain)->controls) {
-    if (c.spec.kind == K::TabControl || id >= kFirstAnonymousId || busOwned(id)) continue;
-    if (c.spec.kind == K::Slider || c.spec.kind == K::Spin || c.spec.kind == K::CheckBox ||
-        c.spec.kind == K::OptionButton || c.spec.kind == K::ToggleButton)
+    if (c.desc.kind == K::TabControl || id >= kFirstAnonymousId || busOwned(id)) continue;
+    if (c.desc.kind == K::Slider || c.desc.kind == K::Spin || c.desc.kind == K::CheckBox ||
+        c.desc.kind == K::OptionButton || c.desc.kind == K::ToggleButton)
       continue;  // by state below
     EXPECT_EQ(isEmpty(h, id), cleared.count(id) == 1) << "control " << id;
   }
@@ -1182,7 +1182,7 @@ TEST(ClearFamilyPages, AddressModuleListsAndExtensionTables) {
     // Lists without an empty item show no selection at all.
     for (int list : {2341, 2342, 2343}) EXPECT_EQ(h.ui.selection(kMain, list), -1) << list;
     for (int id : c.cleared)
-      if (h.c(id)->spec.kind == K::DropDown) {
+      if (h.c(id)->desc.kind == K::DropDown) {
         EXPECT_EQ(h.ui.selection(kMain, id), -1) << id;
       }
   }
@@ -1205,15 +1205,15 @@ TEST(FamilyPages, TabChangesFocusTheFirstFieldOfEachPage) {
     tab(2000, f);
     EXPECT_EQ(focused(h), first[f]) << f;
     EXPECT_TRUE(h.ui.controlExists(kMain, first[f]));
-    EXPECT_EQ(h.c(first[f])->spec.parent, f == 1 ? kServo : f == 2 ? kTurntable : kTabs);
+    EXPECT_EQ(h.c(first[f])->desc.parent, f == 1 ? kServo : f == 2 ? kTurntable : kTabs);
   }
   tab(2000, 2);
   tab(2001, 1);
   EXPECT_EQ(focused(h), 300);
-  EXPECT_EQ(h.c(300)->spec.page, 1);
+  EXPECT_EQ(h.c(300)->desc.page, 1);
   tab(2001, 2);
   EXPECT_EQ(focused(h), 500);
-  EXPECT_EQ(h.c(500)->spec.page, 2);
+  EXPECT_EQ(h.c(500)->desc.page, 2);
 }
 
 }  // namespace

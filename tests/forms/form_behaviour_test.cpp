@@ -166,8 +166,8 @@ void markAll(FormHarness& h) {
   h.ctx->bus.stopFlag = 1;
   h.clock.sleep(5);
   for (const auto& [id, c] : h.ui.window(kMain)->controls) {
-    if (c.spec.kind == K::TabControl || id >= kFirstAnonymousId) continue;
-    if (c.spec.kind == K::DropDown) {
+    if (c.desc.kind == K::TabControl || id >= kFirstAnonymousId) continue;
+    if (c.desc.kind == K::DropDown) {
       h.ui.setSelection(kMain, id, 0);
     } else {
       h.ui.setText(kMain, id, "x");
@@ -179,16 +179,16 @@ void markAll(FormHarness& h) {
 
 bool isEmpty(const FormHarness& h, int id) {
   const HeadlessControl* c = h.c(id);
-  if (c->spec.kind == K::DropDown) return h.ui.text(kMain, id).empty();
+  if (c->desc.kind == K::DropDown) return h.ui.text(kMain, id).empty();
   return c->text.empty();
 }
 
 // Checks that exactly `cleared` lost their value; returns nothing, reports through gtest.
 void expectClearedExactly(const FormHarness& h, const std::set<int>& cleared) {
   for (const auto& [id, c] : h.ui.window(kMain)->controls) {
-    if (c.spec.kind == K::TabControl || id >= kFirstAnonymousId) continue;
-    if (c.spec.kind == K::Slider || c.spec.kind == K::Spin || c.spec.kind == K::CheckBox ||
-        c.spec.kind == K::OptionButton)
+    if (c.desc.kind == K::TabControl || id >= kFirstAnonymousId) continue;
+    if (c.desc.kind == K::Slider || c.desc.kind == K::Spin || c.desc.kind == K::CheckBox ||
+        c.desc.kind == K::OptionButton)
       continue;  // checked by state in the tests that have them
     EXPECT_EQ(isEmpty(h, id), cleared.count(id) == 1) << "control " << id;
   }
@@ -587,7 +587,7 @@ TEST(ServiceDialog, ReadsShowsAndWritesBackTheServiceValues) {
   h.clock.every(750, [&] {
     if (const HeadlessWindow* w = h.ui.window(win::kService)) {
       seen = true;
-      title = w->spec.title;
+      title = w->desc.title;
       shownA = h.ui.text(win::kService, 2688);
       shownB = h.ui.text(win::kService, 2689);
       h.ui.setText(win::kService, 2689, "43");

@@ -132,10 +132,10 @@ void checkTable(const FormHarness& h, const std::vector<Expect>& table) {
     SCOPED_TRACE("control " + std::to_string(x.id));
     const HeadlessControl* c = h.c(x.id);
     ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->spec.kind, x.kind);
-    EXPECT_EQ(c->spec.parent, x.parent);
-    EXPECT_EQ(c->spec.page, x.page);
-    EXPECT_EQ(c->spec.maxLength, x.maxLength);
+    EXPECT_EQ(c->desc.kind, x.kind);
+    EXPECT_EQ(c->desc.parent, x.parent);
+    EXPECT_EQ(c->desc.page, x.page);
+    EXPECT_EQ(c->desc.maxLength, x.maxLength);
     if (x.text) {
       EXPECT_EQ(c->text, *x.text);
     }
@@ -145,9 +145,9 @@ void checkTable(const FormHarness& h, const std::vector<Expect>& table) {
     } else {
       EXPECT_EQ(c->tooltip, "");
     }
-    EXPECT_EQ(c->spec.droppedWidth, x.droppedWidth);
+    EXPECT_EQ(c->desc.droppedWidth, x.droppedWidth);
     if (x.width) {
-      EXPECT_EQ(c->spec.rect.w, x.width);
+      EXPECT_EQ(c->desc.rect.w, x.width);
     }
     switch (x.kind) {
       case K::NumericField:
@@ -165,7 +165,7 @@ void checkTable(const FormHarness& h, const std::vector<Expect>& table) {
         EXPECT_EQ(c->state, 0);
         break;
       case K::StatusLabel:
-        EXPECT_EQ(c->spec.align, Align::Centre);
+        EXPECT_EQ(c->desc.align, Align::Centre);
         break;
       default:
         break;
@@ -178,7 +178,7 @@ TEST(ParameterForm, Family0PagesHaveEveryControl) {
   h.start();
   checkTable(h, family0Table());
   // The type-3 button that switches programming mode wraps its caption.
-  EXPECT_TRUE(h.c(2218)->spec.multiLine);
+  EXPECT_TRUE(h.c(2218)->desc.multiLine);
 }
 
 TEST(ParameterForm, FrameBusSelectorAndActionBar) {
@@ -193,23 +193,23 @@ TEST(ParameterForm, FrameBusSelectorAndActionBar) {
     EXPECT_EQ(h.c(2011 + b)->enabled, b == 0 || b == 2);
   }
   // One exclusive group, under a frame with text 115.
-  EXPECT_TRUE(h.c(2011)->spec.groupStart);
-  for (int b = 1; b < 9; ++b) EXPECT_FALSE(h.c(2011 + b)->spec.groupStart);
+  EXPECT_TRUE(h.c(2011)->desc.groupStart);
+  for (int b = 1; b < 9; ++b) EXPECT_FALSE(h.c(2011 + b)->desc.groupStart);
 
   // Action bar left to right.
   const int order[6] = {2005, 2006, 2008, 2010, 2009, 2007};
   for (int i = 1; i < 6; ++i)
-    EXPECT_LT(h.c(order[i - 1])->spec.rect.x, h.c(order[i])->spec.rect.x);
+    EXPECT_LT(h.c(order[i - 1])->desc.rect.x, h.c(order[i])->desc.rect.x);
   // Bus selector under the tabs, action bar under the bus selector.
-  const Rect tabs = h.c(2000)->spec.rect;
-  EXPECT_GE(h.c(2011)->spec.rect.y, tabs.y + tabs.h);
-  EXPECT_GT(h.c(2005)->spec.rect.y, h.c(2011)->spec.rect.y);
+  const Rect tabs = h.c(2000)->desc.rect;
+  EXPECT_GE(h.c(2011)->desc.rect.y, tabs.y + tabs.h);
+  EXPECT_GT(h.c(2005)->desc.rect.y, h.c(2011)->desc.rect.y);
 
   // Tabs in index order with their captions.
   const std::vector<std::string> families = {t(120), t(200), t(270), t(680), t(724), t(350),
                                              t(370), t(410), t(480), t(460), t(490)};
   EXPECT_EQ(h.c(2000)->items, families);
-  EXPECT_TRUE(h.c(2000)->spec.multiLine);
+  EXPECT_TRUE(h.c(2000)->desc.multiLine);
   EXPECT_EQ(h.c(2002)->items, (std::vector<std::string>{t(184), t(181), t(180)}));
   EXPECT_EQ(h.c(2003)->items, (std::vector<std::string>{t(256), t(255)}));
   EXPECT_EQ(h.c(2001)->items, (std::vector<std::string>{t(271), t(301), t(317), t(331)}));
@@ -221,8 +221,8 @@ std::vector<const HeadlessControl*> unnumbered(const FormHarness& h, int parent,
                                                K kind) {
   std::vector<const HeadlessControl*> out;
   for (const auto& [id, c] : h.ui.window(win::kMain)->controls)
-    if (id >= kFirstAnonymousId && c.spec.parent == parent && c.spec.page == page &&
-        c.spec.kind == kind)
+    if (id >= kFirstAnonymousId && c.desc.parent == parent && c.desc.page == page &&
+        c.desc.kind == kind)
       out.push_back(&c);
   return out;
 }
@@ -251,7 +251,7 @@ TEST(ParameterForm, Family0LabelsFramesAndPictures) {
   const HeadlessControl* moduleRow = withText(labels, t(602));
   ASSERT_NE(moduleRow, nullptr);
   EXPECT_EQ(moduleRow->textColour, colour::kHeadingPurple);
-  EXPECT_EQ(moduleRow->spec.align, Align::Right);
+  EXPECT_EQ(moduleRow->desc.align, Align::Right);
   const HeadlessControl* via = withText(labels, "(über Ausgang A)");
   ASSERT_NE(via, nullptr);
   EXPECT_EQ(via->textColour, colour::kHeadingPurple);
@@ -264,12 +264,12 @@ TEST(ParameterForm, Family0LabelsFramesAndPictures) {
     const HeadlessControl* l = withText(labels, row);
     ASSERT_NE(l, nullptr) << row;
     // Left column k = 0..8, right column 9..17, each row: label, status, field, list.
-    const Rect field = h.c(2152 + k)->spec.rect;
-    EXPECT_EQ(field.y, h.c(2152 + k % 9)->spec.rect.y);
-    EXPECT_EQ(k < 9, field.x < h.c(2161)->spec.rect.x);
-    EXPECT_LT(l->spec.rect.x, h.c(2192 + k)->spec.rect.x);
-    EXPECT_LT(h.c(2192 + k)->spec.rect.x, field.x);
-    EXPECT_LT(field.x, h.c(2172 + k)->spec.rect.x);
+    const Rect field = h.c(2152 + k)->desc.rect;
+    EXPECT_EQ(field.y, h.c(2152 + k % 9)->desc.rect.y);
+    EXPECT_EQ(k < 9, field.x < h.c(2161)->desc.rect.x);
+    EXPECT_LT(l->desc.rect.x, h.c(2192 + k)->desc.rect.x);
+    EXPECT_LT(h.c(2192 + k)->desc.rect.x, field.x);
+    EXPECT_LT(field.x, h.c(2172 + k)->desc.rect.x);
   }
   auto frames = unnumbered(h, tabs, 0, K::Frame);
   EXPECT_NE(withText(frames, t(124)), nullptr);
@@ -306,7 +306,7 @@ TEST(ParameterForm, Family0LabelsFramesAndPictures) {
 // Size of the area a control may use on its parent.
 Rect areaOf(const FormHarness& h, int parent) {
   if (parent == 0) return {0, 0, 690, 560};
-  const Rect tabs = h.c(parent)->spec.rect;
+  const Rect tabs = h.c(parent)->desc.rect;
   // Tab header and borders take about 34 pixels in height and 8 in width.
   return {0, 0, tabs.w - 8, tabs.h - 34};
 }
@@ -321,15 +321,15 @@ TEST(ParameterForm, ControlsStayInsideTheirPageAndDoNotOverlap) {
   std::map<std::pair<int, int>, std::vector<std::pair<int, Rect>>> pages;
   for (const auto& [id, c] : h.ui.window(win::kMain)->controls) {
     SCOPED_TRACE("control " + std::to_string(id));
-    const Rect r = c.spec.rect;
-    const Rect area = areaOf(h, c.spec.parent);
+    const Rect r = c.desc.rect;
+    const Rect area = areaOf(h, c.desc.parent);
     EXPECT_GT(r.w, 0);
     EXPECT_GT(r.h, 0);
     EXPECT_GE(r.x, 0);
     EXPECT_GE(r.y, 0);
     EXPECT_LE(r.x + r.w, area.w);
     EXPECT_LE(r.y + r.h, area.h);
-    if (c.spec.kind != K::Frame) pages[{c.spec.parent, c.spec.page}].push_back({id, r});
+    if (c.desc.kind != K::Frame) pages[{c.desc.parent, c.desc.page}].push_back({id, r});
   }
   for (const auto& [where, list] : pages)
     for (size_t i = 0; i < list.size(); ++i)

@@ -222,7 +222,7 @@ void WxUi::showValue(int window, int control, const ControlValue& v, unsigned bi
   if (!c || !c->widget) return;
   SuppressEvents quiet(*this);
   wxWindow* widget = c->widget;
-  const ControlKind kind = c->spec.kind;
+  const ControlKind kind = c->desc.kind;
 
   if (bits & kDirtyText) {
     if (isEdit(kind)) {
@@ -320,7 +320,7 @@ void WxUi::setCaption(ControlWidget& c, const std::string& text) {
   if (!c.widget) return;
   const wxString s = toWx(text);
   const int width = c.widget->GetSize().x;
-  switch (c.spec.kind) {
+  switch (c.desc.kind) {
     case ControlKind::Label:
     case ControlKind::StatusLabel: {
       auto* st = static_cast<wxStaticText*>(c.widget);
@@ -332,7 +332,7 @@ void WxUi::setCaption(ControlWidget& c, const std::string& text) {
       break;
     }
     case ControlKind::Button:
-      c.widget->SetLabel(c.spec.multiLine ? wrapText(c.widget, s, width - 10) : s);
+      c.widget->SetLabel(c.desc.multiLine ? wrapText(c.widget, s, width - 10) : s);
       break;
     case ControlKind::Frame:
       c.widget->SetLabel(s);
@@ -346,46 +346,46 @@ void WxUi::setCaption(ControlWidget& c, const std::string& text) {
 // ------------------------------------------------------------------------------------
 // Creation
 
-bool WxUi::createControl(int window, const ControlSpec& spec) {
+bool WxUi::createControl(int window, const ControlSpec& desc) {
   if (!onMain()) return false;
   WindowWidgets* w = findWindow(window);
   if (!w) return false;
 
   wxWindow* parent = w->panel;
-  if (spec.parent != 0) {
-    ControlWidget* tab = findControl(window, spec.parent);
-    if (!tab || tab->spec.kind != ControlKind::TabControl) return false;
+  if (desc.parent != 0) {
+    ControlWidget* tab = findControl(window, desc.parent);
+    if (!tab || tab->desc.kind != ControlKind::TabControl) return false;
     wxBookCtrlBase* book = bookOf(tab->widget);
-    if (!book || spec.page < 0 || spec.page >= static_cast<int>(book->GetPageCount()))
+    if (!book || desc.page < 0 || desc.page >= static_cast<int>(book->GetPageCount()))
       return false;
-    parent = book->GetPage(static_cast<size_t>(spec.page));
+    parent = book->GetPage(static_cast<size_t>(desc.page));
   }
 
   // A number used again replaces the old control.
-  if (ControlWidget* old = findControl(window, spec.id)) {
+  if (ControlWidget* old = findControl(window, desc.id)) {
     if (old->widget) old->widget->Destroy();
-    w->controls.erase(spec.id);
+    w->controls.erase(desc.id);
     Lock l(mutex_);
-    if (auto it = store_.find(window); it != store_.end()) it->second.controls.erase(spec.id);
+    if (auto it = store_.find(window); it != store_.end()) it->second.controls.erase(desc.id);
   }
 
   SuppressEvents quiet(*this);
-  const wxPoint pos(spec.rect.x, spec.rect.y);
-  const wxSize size(spec.rect.w > 0 ? spec.rect.w : -1, spec.rect.h > 0 ? spec.rect.h : -1);
-  const wxString caption = toWx(spec.text);
+  const wxPoint pos(desc.rect.x, desc.rect.y);
+  const wxSize size(desc.rect.w > 0 ? desc.rect.w : -1, desc.rect.h > 0 ? desc.rect.h : -1);
+  const wxString caption = toWx(desc.text);
 
   ControlWidget cw;
-  cw.spec = spec;
+  cw.desc = desc;
   ControlValue v;
-  v.kind = spec.kind;
-  v.text = spec.text;
-  v.rangeMin = spec.rangeMin;
-  v.rangeMax = std::max(spec.rangeMin, spec.rangeMax);
+  v.kind = desc.kind;
+  v.text = desc.text;
+  v.rangeMin = desc.rangeMin;
+  v.rangeMax = std::max(desc.rangeMin, desc.rangeMax);
 
-  switch (spec.kind) {
+  switch (desc.kind) {
     case ControlKind::Label:
     case ControlKind::StatusLabel: {
-      const Align a = spec.kind == ControlKind::StatusLabel ? Align::Centre : spec.align;
+      const Align a = desc.kind == ControlKind::StatusLabel ? Align::Centre : desc.align;
       cw.widget =
           new wxStaticText(parent, wxID_ANY, caption, pos, size,
                            wxST_NO_AUTORESIZE | alignStyle(a));
@@ -395,12 +395,12 @@ bool WxUi::createControl(int window, const ControlSpec& spec) {
     case ControlKind::TextField:
     case ControlKind::ReadOnlyField:
     case ControlKind::DisplayField: {
-      long style = editAlignStyle(spec.align);
-      if (spec.multiLine) style |= wxTE_MULTILINE;
-      if (spec.kind == ControlKind::ReadOnlyField) style |= wxTE_READONLY;
+      long style = editAlignStyle(desc.align);
+      if (desc.multiLine) style |= wxTE_MULTILINE;
+      if (desc.kind == ControlKind::ReadOnlyField) style |= wxTE_READONLY;
       auto* t = new wxTextCtrl(parent, wxID_ANY, caption, pos, size, style);
-      if (spec.maxLength > 0 && !spec.multiLine) t->SetMaxLength(spec.maxLength);
-      if (spec.kind == ControlKind::NumericField) {
+      if (desc.maxLength > 0 && !desc.multiLine) t->SetMaxLength(desc.maxLength);
+      if (desc.kind == ControlKind::NumericField) {
         t->Bind(wxEVT_CHAR, [](wxKeyEvent& e) {
           const wxChar uc = e.GetUnicodeKey();
           if (!e.ControlDown() && !e.AltDown() && uc != WXK_NONE && uc >= WXK_SPACE &&
@@ -409,7 +409,7 @@ bool WxUi::createControl(int window, const ControlSpec& spec) {
           e.Skip();
         });
       }
-      if (spec.kind == ControlKind::DisplayField) {
+      if (desc.kind == ControlKind::DisplayField) {
         t->Disable();
         v.enabled = false;
       }
@@ -418,15 +418,15 @@ bool WxUi::createControl(int window, const ControlSpec& spec) {
     }
     case ControlKind::DropDown: {
       wxArrayString choices;
-      for (const auto& item : spec.items) choices.Add(toWx(item));
+      for (const auto& item : desc.items) choices.Add(toWx(item));
       auto* ch = new wxChoice(parent, wxID_ANY, pos, size, choices);
-      v.items = spec.items;
+      v.items = desc.items;
       v.state = -1;
       v.text.clear();
-      auto found = std::find(spec.items.begin(), spec.items.end(), spec.text);
-      if (!spec.text.empty() && found != spec.items.end()) {
-        v.state = static_cast<int>(found - spec.items.begin());
-        v.text = spec.text;
+      auto found = std::find(desc.items.begin(), desc.items.end(), desc.text);
+      if (!desc.text.empty() && found != desc.items.end()) {
+        v.state = static_cast<int>(found - desc.items.begin());
+        v.text = desc.text;
         ch->SetSelection(v.state);
       }
       cw.widget = ch;
@@ -438,7 +438,7 @@ bool WxUi::createControl(int window, const ControlSpec& spec) {
     case ControlKind::OptionButton: {
       int& last = w->lastOptionGroup[parent];
       wxRadioButton* rb = nullptr;
-      if (spec.groupStart || last == 0) {
+      if (desc.groupStart || last == 0) {
         rb = new wxRadioButton(parent, wxID_ANY, caption, pos, size, wxRB_GROUP);
         // The toolkit always keeps one member checked; a hidden member takes that
         // part so that the visible ones can all be clear.
@@ -471,10 +471,10 @@ bool WxUi::createControl(int window, const ControlSpec& spec) {
     }
     case ControlKind::Spin: {
       int start = 0;
-      if (!parseInt(spec.text, start)) start = 0;
+      if (!parseInt(desc.text, start)) start = 0;
       start = std::clamp(start, v.rangeMin, v.rangeMax);
       auto* sp = new wxSpinCtrl(parent, wxID_ANY, wxString(), pos, size,
-                                wxSP_ARROW_KEYS | editAlignStyle(spec.align), v.rangeMin,
+                                wxSP_ARROW_KEYS | editAlignStyle(desc.align), v.rangeMin,
                                 v.rangeMax, start);
       allowNarrowSpin(sp);
       v.state = start;
@@ -489,11 +489,11 @@ bool WxUi::createControl(int window, const ControlSpec& spec) {
       cw.widget = new wxStaticBox(parent, wxID_ANY, caption, pos, size);
       break;
     case ControlKind::Picture: {
-      const wxBitmap* bmp = bitmap(spec.image);
+      const wxBitmap* bmp = bitmap(desc.image);
       wxSize sz = size;
       if (bmp && (sz.x <= 0 || sz.y <= 0)) sz = bmp->GetSize();
       cw.widget = new wxStaticBitmap(parent, wxID_ANY, bmp ? *bmp : wxBitmap(), pos, sz);
-      v.image = spec.image;
+      v.image = desc.image;
       break;
     }
     case ControlKind::ProgressBar: {
@@ -505,8 +505,8 @@ bool WxUi::createControl(int window, const ControlSpec& spec) {
     }
     case ControlKind::TabControl: {
       std::vector<wxString> captions;
-      for (const auto& item : spec.items) captions.push_back(toWx(item));
-      if (spec.multiLine && TabRows::needsRows(parent, size.x, captions)) {
+      for (const auto& item : desc.items) captions.push_back(toWx(item));
+      if (desc.multiLine && TabRows::needsRows(parent, size.x, captions)) {
         cw.widget = new TabRows(parent, pos, size, captions);
       } else {
         auto* nb = new wxNotebook(parent, wxID_ANY, pos, size);
@@ -514,22 +514,22 @@ bool WxUi::createControl(int window, const ControlSpec& spec) {
         if (nb->GetPageCount() > 0) nb->ChangeSelection(0);
         cw.widget = nb;
       }
-      v.items = spec.items;
-      v.state = spec.items.empty() ? -1 : 0;
+      v.items = desc.items;
+      v.state = desc.items.empty() ? -1 : 0;
       break;
     }
   }
   if (!cw.widget) return false;
 
-  auto& stored = w->controls[spec.id];
+  auto& stored = w->controls[desc.id];
   stored = std::move(cw);
-  if (spec.kind == ControlKind::Label || spec.kind == ControlKind::StatusLabel ||
-      spec.kind == ControlKind::Button)
-    setCaption(stored, spec.text);
+  if (desc.kind == ControlKind::Label || desc.kind == ControlKind::StatusLabel ||
+      desc.kind == ControlKind::Button)
+    setCaption(stored, desc.text);
   {
     Lock l(mutex_);
     auto it = store_.find(window);
-    if (it != store_.end()) it->second.controls[spec.id] = std::move(v);
+    if (it != store_.end()) it->second.controls[desc.id] = std::move(v);
   }
   bindControlEvents(window, stored);
   return true;
@@ -553,9 +553,9 @@ void WxUi::userChangedState(int window, int control, int state, const std::strin
 }
 
 void WxUi::bindControlEvents(int window, const ControlWidget& c) {
-  const int id = c.spec.id;
+  const int id = c.desc.id;
   wxWindow* widget = c.widget;
-  switch (c.spec.kind) {
+  switch (c.desc.kind) {
     case ControlKind::Button:
       widget->Bind(wxEVT_BUTTON, [this, window, id](wxCommandEvent&) {
         queueEvent({EventType::Click, window, id, 0, 0});
@@ -818,7 +818,7 @@ void WxUi::setRange(int window, int control, int min, int max) {
     current = v->state;
   }
   SuppressEvents quiet(*this);
-  switch (c->spec.kind) {
+  switch (c->desc.kind) {
     case ControlKind::Slider: static_cast<wxSlider*>(c->widget)->SetRange(min, max); break;
     case ControlKind::Spin: static_cast<wxSpinCtrl*>(c->widget)->SetRange(min, max); break;
     case ControlKind::ProgressBar:
@@ -844,7 +844,7 @@ void WxUi::setItems(int window, int control, const std::vector<std::string>& lis
   ControlWidget* c = findControl(window, control);
   if (!c) return;
   SuppressEvents quiet(*this);
-  if (c->spec.kind == ControlKind::DropDown) {
+  if (c->desc.kind == ControlKind::DropDown) {
     {
       Lock l(mutex_);
       ControlValue* v = value(window, control);
@@ -859,7 +859,7 @@ void WxUi::setItems(int window, int control, const std::vector<std::string>& lis
     for (const auto& item : list) ch->Append(toWx(item));
     ch->SetSelection(wxNOT_FOUND);
     ch->Thaw();
-  } else if (c->spec.kind == ControlKind::TabControl) {
+  } else if (c->desc.kind == ControlKind::TabControl) {
     auto* rows = dynamic_cast<TabRows*>(c->widget);
     wxBookCtrlBase* book = bookOf(c->widget);
     for (size_t i = 0; book && i < list.size() && i < book->GetPageCount(); ++i) {
@@ -871,7 +871,7 @@ void WxUi::setItems(int window, int control, const std::vector<std::string>& lis
     }
     Lock l(mutex_);
     if (ControlValue* v = value(window, control)) v->items = list;
-  } else if (isEdit(c->spec.kind)) {
+  } else if (isEdit(c->desc.kind)) {
     std::string joined;
     for (size_t i = 0; i < list.size(); ++i) joined += (i ? "\n" : "") + list[i];
     setText(window, control, joined);
@@ -885,7 +885,7 @@ void WxUi::addItem(int window, int control, const std::string& item) {
   }
   ControlWidget* c = findControl(window, control);
   if (!c) return;
-  if (c->spec.kind == ControlKind::DropDown) {
+  if (c->desc.kind == ControlKind::DropDown) {
     {
       Lock l(mutex_);
       ControlValue* v = value(window, control);
@@ -894,7 +894,7 @@ void WxUi::addItem(int window, int control, const std::string& item) {
     }
     SuppressEvents quiet(*this);
     static_cast<wxChoice*>(c->widget)->Append(toWx(item));
-  } else if (isEdit(c->spec.kind)) {
+  } else if (isEdit(c->desc.kind)) {
     // A multi-line field used as a list: one line per item, the newest in view.
     std::string current = text(window, control);
     setText(window, control, current.empty() ? item : current + "\n" + item);

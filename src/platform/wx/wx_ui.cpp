@@ -149,31 +149,31 @@ wxWindow* WxUi::ownerFrame(int window) const {
   return w ? w->frame : nullptr;
 }
 
-bool WxUi::openWindow(int window, const WindowSpec& spec) {
+bool WxUi::openWindow(int window, const WindowSpec& desc) {
   if (!onMain()) return false;
   if (findWindow(window)) closeWindow(window);
 
-  wxWindow* owner = spec.owner >= 0 ? ownerFrame(spec.owner) : nullptr;
+  wxWindow* owner = desc.owner >= 0 ? ownerFrame(desc.owner) : nullptr;
   long style = wxCAPTION | wxSYSTEM_MENU | wxCLIP_CHILDREN;
-  if (spec.closeBox) style |= wxCLOSE_BOX;
-  if (spec.minimiseBox) style |= wxMINIMIZE_BOX;
-  if (spec.resizable) style |= wxRESIZE_BORDER | wxMAXIMIZE_BOX;
+  if (desc.closeBox) style |= wxCLOSE_BOX;
+  if (desc.minimiseBox) style |= wxMINIMIZE_BOX;
+  if (desc.resizable) style |= wxRESIZE_BORDER | wxMAXIMIZE_BOX;
   // An owned window stays above its owner and out of the task bar.
   if (owner) style |= wxFRAME_FLOAT_ON_PARENT | wxFRAME_NO_TASKBAR;
 
-  wxPoint pos(spec.rect.x, spec.rect.y);
-  const wxSize size(spec.rect.w > 0 ? spec.rect.w : 300, spec.rect.h > 0 ? spec.rect.h : 200);
-  if (spec.centred) {
+  wxPoint pos(desc.rect.x, desc.rect.y);
+  const wxSize size(desc.rect.w > 0 ? desc.rect.w : 300, desc.rect.h > 0 ? desc.rect.h : 200);
+  if (desc.centred) {
     const wxRect screenRect = wxDisplay(0u).GetGeometry();
     pos = wxPoint(screenRect.x + (screenRect.width - size.x) / 2,
                   screenRect.y + (screenRect.height - size.y) / 2);
   }
-  auto* frame = new wxFrame(owner, wxID_ANY, toWx(spec.title), pos, size, style);
+  auto* frame = new wxFrame(owner, wxID_ANY, toWx(desc.title), pos, size, style);
   if (!frame) return false;
   auto* panel = new wxPanel(frame, wxID_ANY);
 
   WindowWidgets w;
-  w.spec = spec;
+  w.desc = desc;
   w.frame = frame;
   w.panel = panel;
   windows_[window] = std::move(w);
@@ -197,7 +197,7 @@ bool WxUi::openWindow(int window, const WindowSpec& spec) {
     }
     // The program decides; only closeWindow() really closes.
     e.Veto();
-    if (ww->spec.closeBox) queueEvent({EventType::CloseBox, window, 0, 0, 0});
+    if (ww->desc.closeBox) queueEvent({EventType::CloseBox, window, 0, 0, 0});
   });
   frame->Bind(wxEVT_MENU, [this, window](wxCommandEvent& e) {
     const int id = menuItemOf(e.GetId());
@@ -229,11 +229,11 @@ bool WxUi::openWindow(int window, const WindowSpec& spec) {
   frame->Bind(wxEVT_MOVE, keepRect);
   frame->Bind(wxEVT_SIZE, keepRect);
 
-  if (spec.waitCursor) {
+  if (desc.waitCursor) {
     frame->SetCursor(wxCursor(wxCURSOR_WAIT));
     panel->SetCursor(wxCursor(wxCURSOR_WAIT));
   }
-  if (spec.visible) frame->Show();
+  if (desc.visible) frame->Show();
   return true;
 }
 
@@ -254,7 +254,7 @@ void WxUi::closeWindow(int window) {
   // Windows it owns go first, as the toolkit would take them along anyway.
   std::vector<int> owned;
   for (const auto& [number, other] : windows_)
-    if (number != window && other.spec.owner == window) owned.push_back(number);
+    if (number != window && other.desc.owner == window) owned.push_back(number);
   for (int number : owned) closeWindow(number);
 
   w = findWindow(window);
@@ -289,7 +289,7 @@ void WxUi::setWindowTitle(int window, const std::string& title) {
     return;
   }
   if (WindowWidgets* w = findWindow(window)) {
-    w->spec.title = title;
+    w->desc.title = title;
     w->frame->SetTitle(toWx(title));
   }
 }
@@ -348,10 +348,10 @@ int WxUi::messageBox(int owner, const std::string& title, const std::string& tex
 
 namespace {
 
-std::optional<std::string> runFileDialog(wxWindow* parent, const FileDialogSpec& spec,
+std::optional<std::string> runFileDialog(wxWindow* parent, const FileDialogSpec& desc,
                                           long style) {
-  wxString dir = toWx(spec.directory);
-  wxString name = toWx(spec.fileName);
+  wxString dir = toWx(desc.directory);
+  wxString name = toWx(desc.fileName);
   // A proposal that carries its own folder splits into folder and name.
   if (!name.empty()) {
     const wxFileName fn(name);
@@ -360,9 +360,9 @@ std::optional<std::string> runFileDialog(wxWindow* parent, const FileDialogSpec&
       name = fn.GetFullName();
     }
   }
-  wxString pattern = toWx(spec.pattern);
+  wxString pattern = toWx(desc.pattern);
   if (pattern.empty()) pattern = wxFileSelectorDefaultWildcardStr;
-  wxFileDialog dlg(parent, toWx(spec.title), dir, name, pattern, style);
+  wxFileDialog dlg(parent, toWx(desc.title), dir, name, pattern, style);
   dlg.SetFilterIndex(0);
   if (dlg.ShowModal() != wxID_OK) return std::nullopt;
   return fromWx(dlg.GetPath());
@@ -370,21 +370,21 @@ std::optional<std::string> runFileDialog(wxWindow* parent, const FileDialogSpec&
 
 }  // namespace
 
-std::optional<std::string> WxUi::openFileDialog(const FileDialogSpec& spec) {
+std::optional<std::string> WxUi::openFileDialog(const FileDialogSpec& desc) {
   if (!onMain()) return std::nullopt;
   flushPending();
-  wxWindow* parent = ownerFrame(spec.owner);
+  wxWindow* parent = ownerFrame(desc.owner);
   if (parent && !parent->IsShown()) parent = nullptr;
-  return runFileDialog(parent, spec, wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+  return runFileDialog(parent, desc, wxFD_OPEN | wxFD_FILE_MUST_EXIST);
 }
 
-std::optional<std::string> WxUi::saveFileDialog(const FileDialogSpec& spec) {
+std::optional<std::string> WxUi::saveFileDialog(const FileDialogSpec& desc) {
   if (!onMain()) return std::nullopt;
   flushPending();
-  wxWindow* parent = ownerFrame(spec.owner);
+  wxWindow* parent = ownerFrame(desc.owner);
   if (parent && !parent->IsShown()) parent = nullptr;
   // The program asks about overwriting itself.
-  return runFileDialog(parent, spec, wxFD_SAVE);
+  return runFileDialog(parent, desc, wxFD_SAVE);
 }
 
 void WxUi::setWaitCursor(bool on) {

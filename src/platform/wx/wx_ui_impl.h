@@ -80,7 +80,7 @@ struct WindowValue {
 
 // Main-thread side of a control.
 struct ControlWidget {
-  ControlSpec spec;
+  ControlSpec desc;
   wxWindow* widget = nullptr;
   wxRadioButton* sentinel = nullptr;  // hidden group member that holds "none selected"
 };
@@ -92,7 +92,7 @@ struct MenuEntry {
 };
 
 struct WindowWidgets {
-  WindowSpec spec;
+  WindowSpec desc;
   wxFrame* frame = nullptr;
   wxPanel* panel = nullptr;
   StatusBar* statusBar = nullptr;
@@ -114,7 +114,7 @@ class WxUi final : public Ui {
 
   void registerImage(int number, const Image& image) override;
 
-  bool openWindow(int window, const WindowSpec& spec) override;
+  bool openWindow(int window, const WindowSpec& desc) override;
   void closeWindow(int window) override;
   bool windowOpen(int window) const override;
   void showWindow(int window, bool visible) override;
@@ -134,7 +134,7 @@ class WxUi final : public Ui {
   void setStatusImage(int window, int field, int image) override;
   void setStatusDraw(int window, int field, const StatusDraw& draw) override;
 
-  bool createControl(int window, const ControlSpec& spec) override;
+  bool createControl(int window, const ControlSpec& desc) override;
   bool controlExists(int window, int control) const override;
   void setText(int window, int control, const std::string& text) override;
   std::string text(int window, int control) const override;
@@ -159,8 +159,8 @@ class WxUi final : public Ui {
 
   int messageBox(int owner, const std::string& title, const std::string& text,
                  int flags) override;
-  std::optional<std::string> openFileDialog(const FileDialogSpec& spec) override;
-  std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;
+  std::optional<std::string> openFileDialog(const FileDialogSpec& desc) override;
+  std::optional<std::string> saveFileDialog(const FileDialogSpec& desc) override;
   void setWaitCursor(bool on) override;
   void movePointer(int x, int y) override;
 
