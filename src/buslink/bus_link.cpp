@@ -184,10 +184,15 @@ void BusLink::selectSecondBus(int n, int b) {
   }
 }
 
-void BusLink::mc2004Reset(int n) {
-  send(n, mc2004::resetSequence());
-  clock_.sleep(mc2004::kResetPauseMs);
+void BusLink::resetInterface(int n, const Bytes& sequence, uint32_t pauseMs) {
+  // The interface needs the pause to come back; whatever it said meanwhile is stale.
+  send(n, sequence);
+  clock_.sleep(pauseMs);
   if (portTable_[n].handle) portTable_[n].handle->purge();
+}
+
+void BusLink::mc2004Reset(int n) {
+  resetInterface(n, mc2004::resetSequence(), mc2004::kResetPauseMs);
 }
 
 void BusLink::mc2004Start(int n) {
@@ -195,14 +200,8 @@ void BusLink::mc2004Start(int n) {
   send(n, mc2004::bus0Start());
 }
 
-void BusLink::slx852Reset(int n) {
-  send(n, slx852::resetSequence());
-  clock_.sleep(slx852::kResetPauseMs);
-  if (portTable_[n].handle) portTable_[n].handle->purge();
-}
-
 void BusLink::slx852Start(int n) {
-  slx852Reset(n);
+  resetInterface(n, slx852::resetSequence(), slx852::kResetPauseMs);
   send(n, slx852::bus0Start());
 }
 

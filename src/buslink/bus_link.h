@@ -106,8 +106,8 @@ class BusLink {
   void mc2004Start(int n);
   void slx852Start(int n);
   void fccStart(int n);
+  void resetInterface(int n, const Bytes& sequence, uint32_t pauseMs);
   void mc2004Reset(int n);
-  void slx852Reset(int n);
   void selectUsedSx1Buses(int n);
   void closePort(int n);
 
