@@ -52,6 +52,8 @@ HelpTable makeHelpTable() {
 }
 
 const std::string& LanguageTexts::text(int n) const {
+  if (n >= 0 && n < static_cast<int>(asked.size()))
+    asked[static_cast<size_t>(n)].store(true, std::memory_order_relaxed);
   if (n >= 1 && n <= 99) return shortTable[static_cast<size_t>(n)];
   if (n >= 100 && n <= 800) return mainTable[static_cast<size_t>(n - 100)];
   return emptyText();

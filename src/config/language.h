@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,11 @@ struct LanguageTexts {
   std::array<std::string, 201> shortTable;  // texts 1..99
   std::array<std::string, 801> mainTable;   // texts 100..800 at index N - 100
   std::array<std::string, 301> setupText;   // settings dialog, 0..300
+
+  // Numbers 0..1000 that text() has been asked for (set from any thread; the bus thread
+  // reads texts too). The language-file check runs the program and holds these against
+  // the files, so that a text the program needs cannot go missing from a language.
+  mutable std::array<std::atomic<bool>, 1001> asked{};
 
   // Language text N; empty for a number outside 1..99 and 100..800.
   const std::string& text(int n) const;

@@ -141,6 +141,20 @@ TEST(LanguageText, LookupOutsideTheTablesIsEmpty) {
   EXPECT_EQ(t->setup(-1), "");
 }
 
+TEST(LanguageText, RecordsTheNumbersAskedFor) {
+  auto t = freshTexts();
+  for (const auto& flag : t->asked) EXPECT_FALSE(flag.load());
+  applyLanguageText("504, Wirklich beenden?\r\n", *t);
+  EXPECT_FALSE(t->asked[504].load());  // loading is not asking
+  (void)t->text(504);
+  (void)t->text(7);
+  (void)t->text(950);  // not storable, but asked for: the file check reports it
+  (void)t->text(-3);
+  (void)t->text(5000);
+  for (int n = 0; n <= 1000; ++n)
+    EXPECT_EQ(t->asked[static_cast<size_t>(n)].load(), n == 504 || n == 7 || n == 950) << n;
+}
+
 TEST(SetupText, FixedColumns) {
   auto t = freshTexts();
   applySetupText(
