@@ -21,6 +21,15 @@ int validLanguage(int language) {
   return language >= kLanguageGerman && language <= kLanguageFrench ? language : kLanguageGerman;
 }
 
+#ifndef _WIN32
+// Viewers of compiled help files, tried in this order.
+constexpr const char* kChmViewers[] = {"/usr/bin/xchm", "/usr/bin/kchmviewer", "/usr/bin/okular"};
+// This program's column of the help table; only its help has an HTML copy, in the folder
+// Help/html/<language>/.
+constexpr int kOwnHelpColumn = 7;
+constexpr const char* kHelpFolders[6] = {"", "de", "en", "it", "", ""};
+#endif
+
 const std::string& emptyText() {
   static const std::string empty;
   return empty;
@@ -122,8 +131,24 @@ bool openHelp(System& system, const HelpTable& help, int language, int column) {
   const std::string& name = row[static_cast<size_t>(column)];
   if (name.empty()) return false;
   const std::string path = "Help/" + name;
+#ifdef _WIN32
   if (!system.fileExists(path)) return false;
   return system.openDocument(path);
+#else
+  // Compiled help needs a viewer of its own, which few Linux desktops have; the help
+  // pages also come as plain HTML for the browser. The viewers get full paths, since
+  // some desktop openers take a bare relative name for a web address.
+  const std::string folder = system.currentDirectory();
+  if (system.fileExists(path)) {
+    for (const char* viewer : kChmViewers)
+      if (system.programInstalled(viewer) && system.startProgram(viewer, {folder + path}))
+        return true;
+  }
+  if (column != kOwnHelpColumn) return false;
+  const std::string page = std::string("Help/html/") + kHelpFolders[language] + "/index.html";
+  if (!system.fileExists(page)) return false;
+  return system.openDocument(folder + page);
+#endif
 }
 
 }  // namespace kw

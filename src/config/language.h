@@ -54,8 +54,12 @@ bool loadLanguage(System& system, Ui& ui, const LanguageFileTable& files, int la
 bool loadSetupLanguage(System& system, Ui& ui, const LanguageFileTable& files, int language,
                        LanguageTexts& texts);
 
-// Opens "Help/" + the help file of (language, column) with the desktop's viewer when the
-// file exists; nothing happens otherwise (French has no help). Returns whether it opened.
+// Opens "Help/" + the help file of (language, column) when it exists; nothing happens
+// otherwise (French has no help). Returns whether it opened. On Windows the compiled file
+// goes to the system's help viewer. Elsewhere it is opened with the first installed
+// viewer of compiled help (xchm, kchmviewer, okular); without one, or without the file,
+// this program's help (column 7) opens as the page Help/html/<de|en|it>/index.html in the
+// desktop's browser.
 bool openHelp(System& system, const HelpTable& help, int language, int column);
 
 }  // namespace kw

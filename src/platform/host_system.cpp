@@ -151,6 +151,15 @@ bool HostSystem::openDocument(const std::string& path) {
 #endif
 }
 
+bool HostSystem::programInstalled(const std::string& path) {
+#ifdef _WIN32
+  std::error_code ec;
+  return fs::is_regular_file(path, ec);
+#else
+  return ::access(path.c_str(), X_OK) == 0;
+#endif
+}
+
 void HostSystem::exitProcess(int code) {
   std::fflush(nullptr);
   std::_Exit(code);

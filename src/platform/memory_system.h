@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,8 @@ class MemorySystem final : public System {
   std::string directory = "/home/user/layout/";
   bool failWrites = false;
   bool failStarts = false;
-  bool viewerInstalled = true;
+  bool viewerInstalled = true;              // the desktop opener of openDocument
+  std::set<std::string> installedPrograms;  // program files that programInstalled knows
   int writes = 0;
   std::vector<std::string> reads;  // every path asked for, in order
   std::function<void(const std::string&)> onWrite;  // after a successful write
@@ -39,6 +41,9 @@ class MemorySystem final : public System {
   std::string executablePath() override { return executable; }
   bool startProgram(const std::string& path, const std::vector<std::string>& args) override;
   bool openDocument(const std::string& path) override;
+  bool programInstalled(const std::string& path) override {
+    return installedPrograms.count(path) != 0;
+  }
   [[noreturn]] void exitProcess(int code) override;
 };
 

@@ -28,6 +28,9 @@ class System {
   virtual bool startProgram(const std::string& path, const std::vector<std::string>& args) = 0;
   // Opens a document with the desktop's viewer for its kind, if one is installed.
   virtual bool openDocument(const std::string& path) = 0;
+  // Whether the program file `path` is there to be started; a system that cannot tell
+  // knows of none.
+  virtual bool programInstalled(const std::string& path) { return false; }
 
   // Ends the process; does not return.
   [[noreturn]] virtual void exitProcess(int code) = 0;
@@ -44,6 +47,7 @@ class HostSystem final : public System {
   std::string executablePath() override;
   bool startProgram(const std::string& path, const std::vector<std::string>& args) override;
   bool openDocument(const std::string& path) override;
+  bool programInstalled(const std::string& path) override;
   [[noreturn]] void exitProcess(int code) override;
 };
 

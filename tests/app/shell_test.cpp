@@ -139,11 +139,12 @@ TEST(MainLoop, WithoutAnyPreferenceFileTheStellerPlaceComesFromTheEmptySuiteTabl
 TEST(MainLoop, F1OpensTheHelpOfTheCurrentLanguage) {
   Harness h;
   h.system.files["Help/KantelwerkV3.chm"] = "help";
+  h.system.installedPrograms = {"/usr/bin/xchm"};
   h.start();
   h.ui.inject({EventType::KeyF1, win::kMain, 2140});
   h.run(1);
-  ASSERT_EQ(h.system.openedDocuments.size(), 1u);
-  EXPECT_EQ(h.system.openedDocuments[0], "Help/KantelwerkV3.chm");
+  ASSERT_EQ(h.system.startedPrograms.size(), 1u);
+  EXPECT_EQ(h.system.startedPrograms[0], "/usr/bin/xchm /home/user/layout/Help/KantelwerkV3.chm");
 }
 
 TEST(Quit, AnsweringNoKeepsTheProgramRunningAndWritesNothing) {

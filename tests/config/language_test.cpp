@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/headless_ui.h"
 #include "platform/memory_system.h"
@@ -254,12 +255,82 @@ TEST(LoadSetupLanguage, MissingFileIsReportedAndKeepsTheTexts) {
   EXPECT_EQ(t->setup(12), "Schnittstelle");
 }
 
-TEST(OpenHelp, OpensAnExistingFileFromTheHelpFolder) {
+TEST(OpenHelp, CompiledFileOpensInTheFirstInstalledViewer) {
   MemorySystem sys;
   sys.files["Help/KantelwerkV3_EN.chm"] = "chm";
+  sys.files["Help/html/en/index.html"] = "<html>";
+  sys.installedPrograms = {"/usr/bin/okular", "/usr/bin/kchmviewer"};
   EXPECT_TRUE(openHelp(sys, makeHelpTable(), kLanguageEnglish, 7));
+  ASSERT_EQ(sys.startedPrograms.size(), 1u);
+  EXPECT_EQ(sys.startedPrograms[0],
+            "/usr/bin/kchmviewer /home/user/layout/Help/KantelwerkV3_EN.chm");
+  EXPECT_TRUE(sys.openedDocuments.empty());
+
+  sys.startedPrograms.clear();
+  sys.installedPrograms.insert("/usr/bin/xchm");
+  EXPECT_TRUE(openHelp(sys, makeHelpTable(), kLanguageEnglish, 7));
+  ASSERT_EQ(sys.startedPrograms.size(), 1u);
+  EXPECT_EQ(sys.startedPrograms[0], "/usr/bin/xchm /home/user/layout/Help/KantelwerkV3_EN.chm");
+}
+
+TEST(OpenHelp, WithoutAViewerThePagesOpenInTheBrowser) {
+  MemorySystem sys;
+  const HelpTable help = makeHelpTable();
+  sys.files["Help/KantelwerkV3.chm"] = "chm";
+  sys.files["Help/KantelwerkV3_EN.chm"] = "chm";
+  sys.files["Help/KantelwerkV3_IT.chm"] = "chm";
+  for (const char* lang : {"de", "en", "it"})
+    sys.files[std::string("Help/html/") + lang + "/index.html"] = "<html>";
+  sys.installedPrograms = {"/usr/bin/firefox"};  // no viewer of compiled help
+  EXPECT_TRUE(openHelp(sys, help, kLanguageGerman, 7));
+  EXPECT_TRUE(openHelp(sys, help, kLanguageEnglish, 7));
+  EXPECT_TRUE(openHelp(sys, help, kLanguageItalian, 7));
+  EXPECT_EQ(sys.openedDocuments,
+            (std::vector<std::string>{"/home/user/layout/Help/html/de/index.html",
+                                      "/home/user/layout/Help/html/en/index.html",
+                                      "/home/user/layout/Help/html/it/index.html"}));
+  EXPECT_TRUE(sys.startedPrograms.empty());
+}
+
+TEST(OpenHelp, PagesServeWhenTheCompiledFileIsMissingOrItsViewerFails) {
+  MemorySystem sys;
+  sys.files["Help/html/it/index.html"] = "<html>";
+  sys.installedPrograms = {"/usr/bin/xchm"};
+  EXPECT_TRUE(openHelp(sys, makeHelpTable(), kLanguageItalian, 7));
+  EXPECT_TRUE(sys.startedPrograms.empty());  // no compiled file to show
   ASSERT_EQ(sys.openedDocuments.size(), 1u);
-  EXPECT_EQ(sys.openedDocuments[0], "Help/KantelwerkV3_EN.chm");
+  EXPECT_EQ(sys.openedDocuments[0], "/home/user/layout/Help/html/it/index.html");
+
+  sys.openedDocuments.clear();
+  sys.files["Help/KantelwerkV3_IT.chm"] = "chm";
+  sys.failStarts = true;
+  EXPECT_TRUE(openHelp(sys, makeHelpTable(), kLanguageItalian, 7));
+  ASSERT_EQ(sys.openedDocuments.size(), 1u);
+  EXPECT_EQ(sys.openedDocuments[0], "/home/user/layout/Help/html/it/index.html");
+}
+
+TEST(OpenHelp, OnlyThisProgramsHelpHasPages) {
+  MemorySystem sys;
+  sys.files["Help/html/de/index.html"] = "<html>";
+  sys.files["Help/html//index.html"] = "<html>";
+  sys.files["Help/html/fr/index.html"] = "<html>";
+  const HelpTable help = makeHelpTable();
+  EXPECT_FALSE(openHelp(sys, help, kLanguageGerman, 6));  // another program of the suite
+  EXPECT_FALSE(openHelp(sys, help, kLanguageFrench, 7));  // French has no help
+  EXPECT_TRUE(sys.openedDocuments.empty());
+  sys.viewerInstalled = false;  // no desktop opener either
+  EXPECT_FALSE(openHelp(sys, help, kLanguageGerman, 7));
+}
+
+TEST(OpenHelp, AnotherProgramsCompiledHelpOpensInAViewer) {
+  MemorySystem sys;
+  const HelpTable help = makeHelpTable();
+  sys.files["Help/" + help[kLanguageGerman][6]] = "chm";
+  sys.installedPrograms = {"/usr/bin/okular"};
+  EXPECT_TRUE(openHelp(sys, help, kLanguageGerman, 6));
+  ASSERT_EQ(sys.startedPrograms.size(), 1u);
+  EXPECT_EQ(sys.startedPrograms[0],
+            "/usr/bin/okular /home/user/layout/Help/" + help[kLanguageGerman][6]);
 }
 
 TEST(OpenHelp, NothingHappensWithoutAFile) {
