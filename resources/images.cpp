@@ -33,8 +33,7 @@ struct Canvas {
     const double outA = cover + da * (1.0 - cover);
     const int src[3] = {colourRed(c), colourGreen(c), colourBlue(c)};
     for (int i = 0; i < 3; ++i)
-      p[i] = static_cast<uint8_t>(
-          std::lround((src[i] * cover + p[i] * da * (1.0 - cover)) / outA));
+      p[i] = static_cast<uint8_t>(std::lround((src[i] * cover + p[i] * da * (1.0 - cover)) / outA));
     p[3] = static_cast<uint8_t>(std::lround(outA * 255.0));
   }
   void pixel(int x, int y, Colour c) { blend(x, y, c, 1.0); }
@@ -77,8 +76,8 @@ struct Canvas {
     const double dx = x1 - x0, dy = y1 - y0;
     const double len2 = dx * dx + dy * dy;
     const double r = width / 2;
-    shade(std::min(x0, x1) - r, std::min(y0, y1) - r, std::max(x0, x1) + r,
-          std::max(y0, y1) + r, c, [&](double x, double y) {
+    shade(std::min(x0, x1) - r, std::min(y0, y1) - r, std::max(x0, x1) + r, std::max(y0, y1) + r, c,
+          [&](double x, double y) {
             double t = len2 > 0 ? ((x - x0) * dx + (y - y0) * dy) / len2 : 0.0;
             t = std::clamp(t, 0.0, 1.0);
             return r + 0.5 - std::hypot(x - (x0 + t * dx), y - (y0 + t * dy));
@@ -113,22 +112,22 @@ struct Glyph {
   char ch;
   uint8_t rows[7];
 };
-constexpr Glyph kFont[] = {
-    {'0', {14, 17, 19, 21, 25, 17, 14}}, {'1', {4, 12, 4, 4, 4, 4, 14}},
-    {'2', {14, 17, 1, 2, 4, 8, 31}},     {'3', {31, 2, 4, 2, 1, 17, 14}},
-    {'4', {2, 6, 10, 18, 31, 2, 2}},     {'5', {31, 16, 30, 1, 1, 17, 14}},
-    {'6', {6, 8, 16, 30, 17, 17, 14}},   {'7', {31, 1, 2, 4, 8, 8, 8}},
-    {'8', {14, 17, 17, 14, 17, 17, 14}}, {'9', {14, 17, 17, 15, 1, 2, 12}},
-    {'A', {14, 17, 17, 31, 17, 17, 17}}, {'B', {30, 17, 17, 30, 17, 17, 30}},
-    {'C', {14, 17, 16, 16, 16, 17, 14}}, {',', {0, 0, 0, 0, 12, 4, 8}},
-    {'-', {0, 0, 0, 31, 0, 0, 0}},       {'s', {0, 0, 14, 16, 14, 1, 30}}};
+constexpr Glyph kFont[] = {{'0', {14, 17, 19, 21, 25, 17, 14}}, {'1', {4, 12, 4, 4, 4, 4, 14}},
+                           {'2', {14, 17, 1, 2, 4, 8, 31}},     {'3', {31, 2, 4, 2, 1, 17, 14}},
+                           {'4', {2, 6, 10, 18, 31, 2, 2}},     {'5', {31, 16, 30, 1, 1, 17, 14}},
+                           {'6', {6, 8, 16, 30, 17, 17, 14}},   {'7', {31, 1, 2, 4, 8, 8, 8}},
+                           {'8', {14, 17, 17, 14, 17, 17, 14}}, {'9', {14, 17, 17, 15, 1, 2, 12}},
+                           {'A', {14, 17, 17, 31, 17, 17, 17}}, {'B', {30, 17, 17, 30, 17, 17, 30}},
+                           {'C', {14, 17, 16, 16, 16, 17, 14}}, {',', {0, 0, 0, 0, 12, 4, 8}},
+                           {'-', {0, 0, 0, 31, 0, 0, 0}},       {'s', {0, 0, 14, 16, 14, 1, 30}}};
 constexpr Glyph kSmallFont[] = {
     {'A', {2, 5, 7, 5, 5}}, {'B', {6, 5, 6, 5, 6}}, {'C', {3, 4, 4, 4, 3}}};
 
 void Canvas::text(int x, int y, std::string_view s, Colour c, int scale, bool small) {
   const int w = small ? 3 : 5, h = small ? 5 : 7;
   for (char ch : s) {
-    for (const Glyph& g : small ? std::span<const Glyph>(kSmallFont) : std::span<const Glyph>(kFont)) {
+    for (const Glyph& g :
+         small ? std::span<const Glyph>(kSmallFont) : std::span<const Glyph>(kFont)) {
       if (g.ch != ch) continue;
       for (int row = 0; row < h; ++row)
         for (int col = 0; col < w; ++col)
@@ -185,8 +184,9 @@ void terminals(Canvas& k, int x, int y, int n, bool horizontal = true) {
 
 // A light-emitting diode seen from above; a lit one has a halo.
 void led(Canvas& k, double cx, double cy, Colour c, bool lit) {
-  if (lit) k.disc(cx, cy, 3.6, rgb((colourRed(c) + 255) / 2, (colourGreen(c) + 255) / 2,
-                                   (colourBlue(c) + 255) / 2));
+  if (lit)
+    k.disc(cx, cy, 3.6,
+           rgb((colourRed(c) + 255) / 2, (colourGreen(c) + 255) / 2, (colourBlue(c) + 255) / 2));
   k.disc(cx, cy, 2.2, lit ? c : rgb(colourRed(c) / 3, colourGreen(c) / 3, colourBlue(c) / 3));
   if (lit) k.pixel(static_cast<int>(cx) - 1, static_cast<int>(cy) - 1, rgb(255, 255, 255));
 }
@@ -363,8 +363,8 @@ void trackLine(Canvas& k, double x0, double y0, double x1, double y1) {
   const double len = std::hypot(x1 - x0, y1 - y0);
   const double ux = (x1 - x0) / len, uy = (y1 - y0) / len;
   for (double d = 2; d < len; d += 4)
-    k.stroke(x0 + ux * d + uy * 4, y0 + uy * d - ux * 4, x0 + ux * d - uy * 4,
-             y0 + uy * d + ux * 4, 1.6, kSleeper);
+    k.stroke(x0 + ux * d + uy * 4, y0 + uy * d - ux * 4, x0 + ux * d - uy * 4, y0 + uy * d + ux * 4,
+             1.6, kSleeper);
   for (double side : {-2.5, 2.5})
     k.stroke(x0 - uy * side, y0 + ux * side, x1 - uy * side, y1 + ux * side, 1, kRail);
 }
@@ -627,36 +627,66 @@ Image helpIcon() {
 
 Image builtinImage(int number) {
   switch (number) {
-    case 1: return functionModuleTables();
-    case 2: return inputSide();
-    case 3: return outputSide();
-    case 4: return servoWithArm();
-    case 5: return servoBoard();
-    case 6: return switchingTime("0,08 s", 30, 12);  // fine scale, up to 2,4 s
-    case 7: return switchingModule();
-    case 8: return switchingTime("0,35 s", 6, 3);   // coarse scale, up to 2,1 s
-    case 10: return eightOutputs();
-    case 11: return simpleModule();
-    case 12: return decoderWithLeds();
-    case 13: return houseGroups();
-    case 14: return moduleWithExtension();
-    case 15: return twoPairsLegend();
-    case 16: return baseModuleOutputs();
-    case 17: return extensionChain();
-    case 18: return byteLegend();
-    case 128: return lamp(rgb(0, 200, 0));      // running / programming mode on
-    case 129: return lamp(rgb(255, 210, 0));    // opened, waiting for data
-    case 130: return lamp(rgb(220, 0, 0));      // failed / off
-    case 131: return lamp(rgb(160, 160, 160));  // idle
-    case 132: return lamp(rgb(255, 128, 0));    // no connection
-    case 133: return flagStripes(false, rgb(0, 0, 0), rgb(221, 0, 0), rgb(255, 206, 0));
-    case 134: return flagCross();
-    case 135: return flagStripes(true, rgb(0, 146, 70), rgb(255, 255, 255), rgb(206, 43, 55));
-    case 136: return flagStripes(true, rgb(0, 35, 149), rgb(255, 255, 255), rgb(237, 41, 57));
-    case 264: return quitIcon();
-    case 278: return helpIcon();
-    case 302: return gear();
-    default: return {};
+    case 1:
+      return functionModuleTables();
+    case 2:
+      return inputSide();
+    case 3:
+      return outputSide();
+    case 4:
+      return servoWithArm();
+    case 5:
+      return servoBoard();
+    case 6:
+      return switchingTime("0,08 s", 30, 12);  // fine scale, up to 2,4 s
+    case 7:
+      return switchingModule();
+    case 8:
+      return switchingTime("0,35 s", 6, 3);  // coarse scale, up to 2,1 s
+    case 10:
+      return eightOutputs();
+    case 11:
+      return simpleModule();
+    case 12:
+      return decoderWithLeds();
+    case 13:
+      return houseGroups();
+    case 14:
+      return moduleWithExtension();
+    case 15:
+      return twoPairsLegend();
+    case 16:
+      return baseModuleOutputs();
+    case 17:
+      return extensionChain();
+    case 18:
+      return byteLegend();
+    case 128:
+      return lamp(rgb(0, 200, 0));  // running / programming mode on
+    case 129:
+      return lamp(rgb(255, 210, 0));  // opened, waiting for data
+    case 130:
+      return lamp(rgb(220, 0, 0));  // failed / off
+    case 131:
+      return lamp(rgb(160, 160, 160));  // idle
+    case 132:
+      return lamp(rgb(255, 128, 0));  // no connection
+    case 133:
+      return flagStripes(false, rgb(0, 0, 0), rgb(221, 0, 0), rgb(255, 206, 0));
+    case 134:
+      return flagCross();
+    case 135:
+      return flagStripes(true, rgb(0, 146, 70), rgb(255, 255, 255), rgb(206, 43, 55));
+    case 136:
+      return flagStripes(true, rgb(0, 35, 149), rgb(255, 255, 255), rgb(237, 41, 57));
+    case 264:
+      return quitIcon();
+    case 278:
+      return helpIcon();
+    case 302:
+      return gear();
+    default:
+      return {};
   }
 }
 

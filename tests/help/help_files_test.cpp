@@ -99,7 +99,8 @@ TEST(HelpFiles, ContentsAndLinksLeadToEverySection) {
 
     const std::string toc = readFile(kHelpDir + l.folder + "/toc.hhc");
     std::set<std::string> listed;
-    for (const std::string& local : matches(toc, "name=\"Local\" value=\"index\\.html#([^\"]+)\"")) {
+    for (const std::string& local :
+         matches(toc, "name=\"Local\" value=\"index\\.html#([^\"]+)\"")) {
       EXPECT_TRUE(ids.count(local)) << l.folder << ": contents entry for missing #" << local;
       listed.insert(local);
     }
@@ -138,9 +139,21 @@ TEST(HelpFiles, PagesUseTheProgramsOwnWords) {
 
 TEST(HelpFiles, PagesExplainTheMainTasks) {
   // What every page must cover, in words that do not depend on the language.
-  const char* topics[] = {"VX_PREF_Alle_V3.pref", "VX_PREF_Kantel_V3.pref", "KANTELWERK_COM1",
-                          "KANTELWERK_COM1=sim", "kantelwerk-sim", "F1", "F2", "127", "38400",
-                          "-8321-", "SX1", "MC2004", "SLX852", "230400", "Help\\"};
+  const char* topics[] = {"VX_PREF_Alle_V3.pref",
+                          "VX_PREF_Kantel_V3.pref",
+                          "KANTELWERK_COM1",
+                          "KANTELWERK_COM1=sim",
+                          "kantelwerk-sim",
+                          "F1",
+                          "F2",
+                          "127",
+                          "38400",
+                          "-8321-",
+                          "SX1",
+                          "MC2004",
+                          "SLX852",
+                          "230400",
+                          "Help\\"};
   for (const HelpLanguage& l : kLanguages) {
     const std::string page = plainText(readFile(kHelpDir + l.folder + "/index.html"));
     for (const char* topic : topics)
