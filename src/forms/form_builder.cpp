@@ -108,10 +108,21 @@ int FormBuilder::add(const Control& c) {
   return id;
 }
 
-int FormBuilder::label(Rect r, const Words& caption, Align align, Colour textColour) {
+namespace {
+
+// The fields every control description starts with.
+Control basic(ControlKind kind, int id, Rect r) {
   Control c;
-  c.kind = ControlKind::Label;
+  c.kind = kind;
+  c.id = id;
   c.rect = r;
+  return c;
+}
+
+}  // namespace
+
+int FormBuilder::label(Rect r, const Words& caption, Align align, Colour textColour) {
+  Control c = basic(ControlKind::Label, 0, r);
   c.caption = caption;
   c.align = align;
   c.textColour = textColour;
@@ -120,10 +131,7 @@ int FormBuilder::label(Rect r, const Words& caption, Align align, Colour textCol
 
 int FormBuilder::statusLabel(int id, Rect r, const Words& caption, Align align,
                              Colour textColour) {
-  Control c;
-  c.kind = ControlKind::StatusLabel;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::StatusLabel, id, r);
   c.caption = caption;
   c.align = align;
   c.textColour = textColour;
@@ -131,48 +139,33 @@ int FormBuilder::statusLabel(int id, Rect r, const Words& caption, Align align,
 }
 
 int FormBuilder::numeric(int id, Rect r, int maxLength, const Words& tooltip) {
-  Control c;
-  c.kind = ControlKind::NumericField;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::NumericField, id, r);
   c.maxLength = maxLength;
   c.tooltip = tooltip;
   return add(c);
 }
 
 int FormBuilder::textField(int id, Rect r, int maxLength, const Words& tooltip) {
-  Control c;
-  c.kind = ControlKind::TextField;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::TextField, id, r);
   c.maxLength = maxLength;
   c.tooltip = tooltip;
   return add(c);
 }
 
 int FormBuilder::readOnly(int id, Rect r, const Words& tooltip) {
-  Control c;
-  c.kind = ControlKind::ReadOnlyField;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::ReadOnlyField, id, r);
   c.tooltip = tooltip;
   return add(c);
 }
 
 int FormBuilder::display(int id, Rect r) {
-  Control c;
-  c.kind = ControlKind::DisplayField;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::DisplayField, id, r);
   return add(c);
 }
 
 int FormBuilder::list(int id, Rect r, const Words& tooltip, int droppedWidth,
                       const std::vector<Words>& items) {
-  Control c;
-  c.kind = ControlKind::DropDown;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::DropDown, id, r);
   c.tooltip = tooltip;
   c.droppedWidth = droppedWidth;
   c.items = items;
@@ -180,10 +173,7 @@ int FormBuilder::list(int id, Rect r, const Words& tooltip, int droppedWidth,
 }
 
 int FormBuilder::check(int id, Rect r, const Words& caption, const Words& tooltip, bool on) {
-  Control c;
-  c.kind = ControlKind::CheckBox;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::CheckBox, id, r);
   c.caption = caption;
   c.tooltip = tooltip;
   c.state = on ? 1 : 0;
@@ -192,10 +182,7 @@ int FormBuilder::check(int id, Rect r, const Words& caption, const Words& toolti
 
 int FormBuilder::option(int id, Rect r, const Words& caption, const Words& tooltip, bool on,
                         bool groupStart) {
-  Control c;
-  c.kind = ControlKind::OptionButton;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::OptionButton, id, r);
   c.caption = caption;
   c.tooltip = tooltip;
   c.state = on ? 1 : 0;
@@ -205,10 +192,7 @@ int FormBuilder::option(int id, Rect r, const Words& caption, const Words& toolt
 
 int FormBuilder::toggle(int id, Rect r, const Words& caption, const Words& tooltip,
                         bool multiLine) {
-  Control c;
-  c.kind = ControlKind::ToggleButton;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::ToggleButton, id, r);
   c.caption = caption;
   c.tooltip = tooltip;
   c.multiLine = multiLine;
@@ -216,10 +200,7 @@ int FormBuilder::toggle(int id, Rect r, const Words& caption, const Words& toolt
 }
 
 int FormBuilder::slider(int id, Rect r, int min, int max, const Words& tooltip) {
-  Control c;
-  c.kind = ControlKind::Slider;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::Slider, id, r);
   c.rangeMin = min;
   c.rangeMax = max;
   c.tooltip = tooltip;
@@ -227,10 +208,7 @@ int FormBuilder::slider(int id, Rect r, int min, int max, const Words& tooltip) 
 }
 
 int FormBuilder::spin(int id, Rect r, int min, int max, int start, const Words& tooltip) {
-  Control c;
-  c.kind = ControlKind::Spin;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::Spin, id, r);
   c.rangeMin = min;
   c.rangeMax = max;
   c.caption = num(start);
@@ -241,10 +219,7 @@ int FormBuilder::spin(int id, Rect r, int min, int max, int start, const Words& 
 
 int FormBuilder::button(int id, Rect r, const Words& caption, const Words& tooltip,
                         bool multiLine) {
-  Control c;
-  c.kind = ControlKind::Button;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::Button, id, r);
   c.caption = caption;
   c.tooltip = tooltip;
   c.multiLine = multiLine;
@@ -252,18 +227,13 @@ int FormBuilder::button(int id, Rect r, const Words& caption, const Words& toolt
 }
 
 int FormBuilder::picture(int id, Rect r, int image) {
-  Control c;
-  c.kind = ControlKind::Picture;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::Picture, id, r);
   c.image = image;
   return add(c);
 }
 
 Rect FormBuilder::frame(Rect r, const Words& caption, Colour textColour) {
-  Control c;
-  c.kind = ControlKind::Frame;
-  c.rect = r;
+  Control c = basic(ControlKind::Frame, 0, r);
   c.caption = caption;
   c.textColour = textColour;
   add(c);
@@ -271,10 +241,7 @@ Rect FormBuilder::frame(Rect r, const Words& caption, Colour textColour) {
 }
 
 int FormBuilder::tabControl(int id, Rect r, const std::vector<Words>& pages, bool multiLine) {
-  Control c;
-  c.kind = ControlKind::TabControl;
-  c.id = id;
-  c.rect = r;
+  Control c = basic(ControlKind::TabControl, id, r);
   c.items = pages;
   c.multiLine = multiLine;
   return add(c);

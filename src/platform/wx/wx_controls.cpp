@@ -659,14 +659,18 @@ bool WxUi::controlExists(int window, int control) const {
   return value(window, control) != nullptr;
 }
 
-void WxUi::setText(int window, int control, const std::string& text) {
+// Changes a control's stored value under the lock; `change` returns what it changed (0 =
+// nothing). On the main thread the widget follows at once, elsewhere it is marked and the
+// main thread catches up on its next pass.
+template <typename Change>
+void WxUi::updateValue(int window, int control, Change change) {
   unsigned bits = 0;
   ControlValue copy;
   {
     Lock l(mutex_);
     ControlValue* v = value(window, control);
     if (!v) return;
-    applyText(*v, text, bits);
+    bits = change(*v);
     if (bits == 0) return;
     if (!onMain()) {
       markDirty(window, control, bits);
@@ -679,6 +683,14 @@ void WxUi::setText(int window, int control, const std::string& text) {
     return;
   }
   showValue(window, control, copy, bits);
+}
+
+void WxUi::setText(int window, int control, const std::string& text) {
+  updateValue(window, control, [&](ControlValue& v) -> unsigned {
+    unsigned bits = 0;
+    applyText(v, text, bits);
+    return bits;
+  });
 }
 
 std::string WxUi::text(int window, int control) const {
@@ -688,25 +700,11 @@ std::string WxUi::text(int window, int control) const {
 }
 
 void WxUi::setState(int window, int control, int state) {
-  unsigned bits = 0;
-  ControlValue copy;
-  {
-    Lock l(mutex_);
-    ControlValue* v = value(window, control);
-    if (!v) return;
-    applyState(window, *v, state, bits);
-    if (bits == 0) return;
-    if (!onMain()) {
-      markDirty(window, control, bits);
-    } else {
-      copy = *v;
-    }
-  }
-  if (!onMain()) {
-    requestFlush();
-    return;
-  }
-  showValue(window, control, copy, bits);
+  updateValue(window, control, [&](ControlValue& v) -> unsigned {
+    unsigned bits = 0;
+    applyState(window, v, state, bits);
+    return bits;
+  });
 }
 
 int WxUi::state(int window, int control) const {
@@ -716,23 +714,11 @@ int WxUi::state(int window, int control) const {
 }
 
 void WxUi::setEnabled(int window, int control, bool on) {
-  ControlValue copy;
-  {
-    Lock l(mutex_);
-    ControlValue* v = value(window, control);
-    if (!v || v->enabled == on) return;
-    v->enabled = on;
-    if (!onMain()) {
-      markDirty(window, control, kDirtyEnabled);
-    } else {
-      copy = *v;
-    }
-  }
-  if (!onMain()) {
-    requestFlush();
-    return;
-  }
-  showValue(window, control, copy, kDirtyEnabled);
+  updateValue(window, control, [&](ControlValue& v) -> unsigned {
+    if (v.enabled == on) return 0;
+    v.enabled = on;
+    return kDirtyEnabled;
+  });
 }
 
 bool WxUi::enabled(int window, int control) const {
@@ -742,23 +728,11 @@ bool WxUi::enabled(int window, int control) const {
 }
 
 void WxUi::setImage(int window, int control, int image) {
-  ControlValue copy;
-  {
-    Lock l(mutex_);
-    ControlValue* v = value(window, control);
-    if (!v || v->image == image) return;
-    v->image = image;
-    if (!onMain()) {
-      markDirty(window, control, kDirtyImage);
-    } else {
-      copy = *v;
-    }
-  }
-  if (!onMain()) {
-    requestFlush();
-    return;
-  }
-  showValue(window, control, copy, kDirtyImage);
+  updateValue(window, control, [&](ControlValue& v) -> unsigned {
+    if (v.image == image) return 0;
+    v.image = image;
+    return kDirtyImage;
+  });
 }
 
 void WxUi::setSelection(int window, int control, int index) {

@@ -197,6 +197,8 @@ class WxUi final : public Ui {
   ControlValue* value(int window, int control);
   const ControlValue* value(int window, int control) const;
   void markDirty(int window, int control, unsigned bits);
+  template <typename Change>
+  void updateValue(int window, int control, Change change);
   void markStatusDirty(int window);
   void requestFlush();
   void applyText(ControlValue& v, const std::string& text, unsigned& bits);
