@@ -18,6 +18,7 @@
 #include "config/program_prefs.h"
 #include "config/suite_prefs.h"
 #include "forms/form.h"
+#include "programming/module_state.h"
 #include "platform/clock.h"
 #include "platform/serial.h"
 #include "platform/system.h"
@@ -74,6 +75,12 @@ struct AppContext {
   // --- parameter form (src/forms) ---
   FormState forms;
   // --- end parameter form ---
+  ModuleState module;  // what the last read-out or programming run learnt of the module
+  // Programming runs, read-outs and mode switches under way (they nest: a switch-on reads).
+  int runDepth = 0;
+  // The user agreed to quit while a run was under way: the run is cancelled and the quit
+  // goes on once it has ended.
+  bool quitAfterRun = false;
   Dispatcher dispatcher;
 
   // Bus link.

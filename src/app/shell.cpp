@@ -5,6 +5,7 @@
 #include <string>
 
 #include "forms/parameter_form.h"
+#include "programming/engine.h"
 #include "resources/images.h"
 
 namespace kw {
@@ -53,6 +54,7 @@ void startUp(AppContext& ctx) {
   openMainWindow(ctx);
   registerShellRows(ctx.dispatcher);
   registerFormRows(ctx.dispatcher);
+  registerProgrammingRows(ctx.dispatcher);
   buildUserInterface(ctx, ctx.language, false, false);
 
   ctx.busLink.probePorts();
@@ -75,6 +77,10 @@ void mainLoopPass(AppContext& ctx) {
   bool got = ctx.ui.waitEvent(kMainLoopWaitMs, e);
   drainOverflow(ctx);
   if (got) dispatchEvent(ctx, e);
+  if (ctx.quitAfterRun && ctx.runDepth == 0) {
+    ctx.quitAfterRun = false;
+    quitConfirmed(ctx);
+  }
 }
 
 void runMainLoop(AppContext& ctx) {
@@ -141,7 +147,9 @@ void pumpedWait(AppContext& ctx, uint32_t ms) {
     if (left <= 0) break;
     // Block for events in short slices instead of spinning on the processor.
     UiEvent e;
-    if (!ctx.ui.waitEvent(left < 10 ? left : 10, e)) continue;
+    const bool got = ctx.ui.waitEvent(left < 10 ? left : 10, e);
+    drainOverflow(ctx);
+    if (!got) continue;
     if (e.type == EventType::CloseBox && e.window == win::kMain) {
       requestQuit(ctx);
     } else if (e.window == win::kMain && e.control == kCancelButton &&
@@ -171,10 +179,21 @@ void saveProgramPreferences(AppContext& ctx) {
 }
 
 void requestQuit(AppContext& ctx) {
+  if (ctx.quitAfterRun) return;  // asked already; the run is ending
   if (ctx.ui.messageBox(win::kMain, ctx.text(504), ctx.text(505),
                         mb::kYesNo | mb::kIconQuestion) != mb::kAnswerYes)
     return;
+  if (ctx.runDepth > 0) {
+    // Ending in the middle of a run could leave a module holding a parameter number
+    // without its data: cancel the run and quit when it has ended.
+    ctx.quitAfterRun = true;
+    ctx.cancelRequested = 1;
+    return;
+  }
+  quitConfirmed(ctx);
+}
 
+void quitConfirmed(AppContext& ctx) {
   const FormSelection& f = ctx.form;
   bool moduleWaits = (f.currentFamily == 1 && f.subtypeFamily1 == 19) ||
                      (f.currentFamily == 2 && ctx.ui.state(win::kMain, 2289) != 0);

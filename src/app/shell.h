@@ -36,6 +36,9 @@ void registerShellRows(Dispatcher& d);
 // Asks the user and, on consent, stops the threads, saves the program preferences and
 // ends the process. Returns only when the user said No.
 void requestQuit(AppContext& ctx);
+// The rest of quitting once the user has said Yes: the programming-mode question, the
+// stop of the threads, the program preference file, the end.
+[[noreturn]] void quitConfirmed(AppContext& ctx);
 // Ends the process (the last step of quitting).
 [[noreturn]] void endProgram(AppContext& ctx);
 

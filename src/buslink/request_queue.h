@@ -1,8 +1,11 @@
 // Hand-over of bus writes from the window thread to the bus thread. The window thread
 // never waits: when the bus thread holds the lock, the request goes to an overflow queue
-// that the main loop moves over later.
+// that is moved over as soon as the lock is free. Requests always reach the bus in the
+// order they were submitted: while the overflow queue holds anything, new requests line
+// up behind it instead of overtaking it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -21,9 +24,10 @@ class RequestQueue {
  public:
   // Window thread. Never blocks.
   void submit(int32_t address, int32_t value);
-  // Window thread, after every wait of the main loop.
-  void drainOverflow();
-  // Bus thread: takes the oldest request, waiting for the lock.
+  // Window thread: moves the overflow queue over when the lock is free; true when the
+  // overflow queue is empty afterwards. Called by every wait of the window thread.
+  bool drainOverflow();
+  // Bus thread: takes the oldest request; takes the lock only when something is queued.
   std::optional<BusRequest> take();
   // Bus thread: appends a request of its own, waiting for the lock.
   void append(const BusRequest& request);
@@ -36,6 +40,7 @@ class RequestQueue {
  private:
   std::mutex requestMutex_;
   std::deque<BusRequest> requestQueue_;   // guarded by requestMutex_
+  std::atomic<size_t> queued_{0};         // size of requestQueue_, readable without the lock
   std::deque<BusRequest> overflowQueue_;  // window thread only
 };
 

@@ -252,7 +252,7 @@ TEST(Queue, ThreeRequestsKeepTheirOrderOnePerCycle) {
   EXPECT_EQ(writes[2], (std::vector<uint8_t>{0x8C, 3}));
 }
 
-TEST(Queue, RequestWhileMutexHeldGoesToOverflowAndArrivesBehindAfterMainLoopPass) {
+TEST(Queue, RequestWhileMutexHeldGoesToOverflowAndKeepsItsPlaceInLine) {
   Harness h;
   h.start();
   h.ctx->bus.stopFlag = 1;
@@ -266,12 +266,13 @@ TEST(Queue, RequestWhileMutexHeldGoesToOverflowAndArrivesBehindAfterMainLoopPass
     EXPECT_EQ(h.ctx->queue.overflowCount(), 1u);
   }
   EXPECT_EQ(h.ctx->queue.pendingCount(), 1u);
+  // A later request never overtakes the one waiting in the overflow queue.
   submitBusRequest(*h.ctx, 3, 3);
   mainLoopPass(*h.ctx);
   EXPECT_EQ(h.ctx->queue.overflowCount(), 0u);
   EXPECT_EQ(h.ctx->queue.take(), (BusRequest{2, 1, 1}));
-  EXPECT_EQ(h.ctx->queue.take(), (BusRequest{2, 3, 3}));
   EXPECT_EQ(h.ctx->queue.take(), (BusRequest{2, 2, 2}));
+  EXPECT_EQ(h.ctx->queue.take(), (BusRequest{2, 3, 3}));
   EXPECT_FALSE(h.ctx->queue.take().has_value());
 }
 

@@ -1,0 +1,68 @@
+#include "programming/engine.h"
+
+#include "app/shell.h"
+#include "forms/form.h"
+#include "forms/parameter_form.h"
+#include "programming/families.h"
+
+namespace kw {
+
+namespace {
+
+using Sequence = void (*)(ModuleRun&);
+
+constexpr Sequence kProgram[kFamilyCount] = {
+    programFamily0, programFamily1, programFamily2, programFamily3,
+    programFamily4, programFamily5, programFamily6, programFamily7,
+    programFamily8, programFamily9, programFamily10};
+
+// Family 10 only writes; it has no read-out.
+constexpr Sequence kRead[kFamilyCount] = {readFamily0, readFamily1, readFamily2, readFamily3,
+                                          readFamily4, readFamily5, readFamily6, readFamily7,
+                                          readFamily8, readFamily9, nullptr};
+
+constexpr int kModeButtons[] = {2218, 2287, 2290, 2332, 2352};
+
+}  // namespace
+
+void programModule(AppContext& ctx) {
+  if (ctx.form.currentFamily != 10 && !requireProgrammingMode(ctx)) return;
+  if (ctx.ui.messageBox(win::kMain, ctx.text(577), ctx.text(578),
+                        mb::kYesNo | mb::kIconQuestion) != mb::kAnswerYes)
+    return;
+  RunScope busy(ctx);
+  lockForm(ctx, true);
+  selectionFromTabs(ctx);
+  ModuleRun run{ctx, programWaitFor(ctx.busLink.lastBaud())};
+  const int family = ctx.form.currentFamily;
+  kProgram[family](run);
+  lockForm(ctx, false);
+  if (family == 10) directWriteLock(ctx, true);
+}
+
+void readModule(AppContext& ctx) {
+  if (!requireProgrammingMode(ctx)) return;
+  selectionFromTabs(ctx);
+  if (ctx.ui.messageBox(win::kMain, ctx.text(575), ctx.text(576),
+                        mb::kYesNo | mb::kIconQuestion) != mb::kAnswerYes)
+    return;
+  RunScope busy(ctx);
+  clearForm(ctx, false);
+  lockForm(ctx, true);
+  ModuleRun run{ctx, readTimeoutFor(ctx.busLink.lastBaud())};
+  if (Sequence read = kRead[ctx.form.currentFamily]) read(run);
+  lockForm(ctx, false);
+  if (ctx.form.currentFamily == 10) directWriteLock(ctx, true);
+}
+
+void registerProgrammingRows(Dispatcher& d) {
+  d.onControl(ctl::kProgram, ctl::kProgram, EventType::Click,
+              [](AppContext& c, const UiEvent&) { programModule(c); });
+  d.onControl(ctl::kRead, ctl::kRead, EventType::Click,
+              [](AppContext& c, const UiEvent&) { readModule(c); });
+  for (int button : kModeButtons)
+    d.onControl(button, button, EventType::Click,
+                [](AppContext& c, const UiEvent&) { switchProgrammingMode(c); });
+}
+
+}  // namespace kw
