@@ -78,6 +78,9 @@ struct AppContext {
   ModuleState module;  // what the last read-out or programming run learnt of the module
   // Programming runs, read-outs and mode switches under way (they nest: a switch-on reads).
   int runDepth = 0;
+  // Presses the programming key of the simulated module of a family (5..9); set only
+  // while a simulated interface is in use, and then offered in the menu.
+  std::function<bool(int family)> simulatedProgrammingKey;
   // The user agreed to quit while a run was under way: the run is cancelled and the quit
   // goes on once it has ended.
   bool quitAfterRun = false;

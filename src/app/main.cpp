@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 
 #include "app/context.h"
 #include "app/fatal.h"
@@ -36,10 +37,20 @@ int main(int argc, char** argv) {
 #else
   kw::PosixSerialPorts hostPorts;
 #endif
-  // KANTELWERK_COM<n>=sim puts a simulated interface on COM n.
-  kw::RoutedSerialPorts serial(hostPorts, kw::sim::makeSimPortFactory(clock));
+  // KANTELWERK_COM<n>=sim puts a simulated interface on COM n, on a simulated layout with
+  // a module of every family.
+  auto simPorts = std::make_shared<kw::sim::SimSerialPorts>(clock);
+  simPorts->setAutoCreate(true, true);
+  kw::RoutedSerialPorts serial(hostPorts, kw::sim::makeSimPortFactory(simPorts));
   try {
     kw::AppContext ctx(kw::Platform{*ui, clock, system, workers, serial});
+    for (int port = 1; port <= kw::sim::SimSerialPorts::kPorts; ++port) {
+      if (!serial.isSimulated(port)) continue;
+      ctx.simulatedProgrammingKey = [simPorts](int family) {
+        return simPorts->pressProgrammingKey(family);
+      };
+      break;
+    }
     kw::startUp(ctx);
     // For pictures of the form: KANTELWERK_PAGE=2.3 opens family 2, inner tab 3.
     if (const char* page = std::getenv("KANTELWERK_PAGE")) kw::showFormPage(ctx, page);

@@ -118,6 +118,10 @@ void registerShellRows(Dispatcher& d) {
     d.onMenu(languageItems[lang - 1],
              [lang](AppContext& c, const UiEvent&) { switchLanguage(c, lang); });
 
+  for (int family = 5; family <= 9; ++family)
+    d.onMenu(menu::kFirstSimKey + family - 5,
+             [family](AppContext& c, const UiEvent&) { pressSimulatedKey(c, family); });
+
   d.onControl(kCancelButton, kCancelButton, EventType::Click,
               [](AppContext& c, const UiEvent&) { requestQuit(c); });
   d.onControl(2011, 2019, EventType::Click,
@@ -134,6 +138,12 @@ void registerShellRows(Dispatcher& d) {
   d.onControl(2291, 2291, EventType::TextChanged, [](AppContext& c, const UiEvent& e) {
     if (c.ui.state(win::kMain, 2288) != 0) checkAddressField(c, e.control);
   });
+}
+
+void pressSimulatedKey(AppContext& ctx, int family) {
+  if (!ctx.simulatedProgrammingKey || ctx.simulatedProgrammingKey(family)) return;
+  ctx.ui.messageBox(win::kMain, "Error",
+                    "No simulated module of this family is on a bus in use.", mb::kIconError);
 }
 
 void submitBusRequest(AppContext& ctx, int address, int value) {

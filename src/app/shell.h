@@ -19,6 +19,8 @@ constexpr int kQuit = 84;
 constexpr int kSteller = 14;
 constexpr int kHelp = 83;
 constexpr int kStatusPopup = 398;
+// Programming keys of the simulated modules of families 5..9: item kFirstSimKey + family - 5.
+constexpr int kFirstSimKey = 91;
 }  // namespace menu
 
 constexpr int kCancelButton = 2007;
@@ -32,6 +34,9 @@ void mainLoopPass(AppContext& ctx);
 [[noreturn]] void runMainLoop(AppContext& ctx);
 void dispatchEvent(AppContext& ctx, const UiEvent& e);
 void registerShellRows(Dispatcher& d);
+// The programming key of the simulated module of `family`: its module enters (or leaves)
+// programming mode as if the key on it had been pressed.
+void pressSimulatedKey(AppContext& ctx, int family);
 
 // Asks the user and, on consent, stops the threads, saves the program preferences and
 // ends the process. Returns only when the user said No.

@@ -61,6 +61,9 @@ void showStartWindow(AppContext& ctx, const std::string& text) {
   ctx.ui.processPendingEvents();
 }
 
+// Outer tab captions of families 5..9.
+constexpr int kFamilyTabTexts[] = {350, 370, 410, 480, 460};
+
 void buildMainMenu(AppContext& ctx) {
   const auto& t = ctx.texts;
   std::vector<MenuTitle> m = {
@@ -76,6 +79,15 @@ void buildMainMenu(AppContext& ctx) {
       {t.text(16), {{menu::kSteller, t.text(17), 0}}},
       {t.text(21), {{menu::kHelp, t.text(22), 278}}},
   };
+  if (ctx.simulatedProgrammingKey) {
+    // Families 5..9 have no handshake: their modules are put into programming mode by a
+    // key on the module, which the simulated layout offers here.
+    MenuTitle sim{t.text(23), {}};
+    for (int family = 5; family <= 9; ++family)
+      sim.items.push_back({menu::kFirstSimKey + family - 5,
+                           t.text(24) + " " + t.text(kFamilyTabTexts[family - 5]), 0});
+    m.insert(m.end() - 1, sim);
+  }
   ctx.ui.setMenu(win::kMain, m);
   if (ctx.language >= 1 && ctx.language <= 4)
     ctx.ui.setMenuCheck(win::kMain, kLanguageMenuItems[ctx.language], true);

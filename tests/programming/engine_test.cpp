@@ -315,3 +315,35 @@ TEST(RequestQueue, OrderSurvivesABusyLockWithRealThreads) {
 
 }  // namespace
 }  // namespace kw::test
+
+namespace kw::test {
+namespace {
+
+TEST(SimulatedLayout, ProgrammingKeysAreOfferedOnlyWithASimulatedInterface) {
+  for (bool simulated : {false, true}) {
+    SCOPED_TRACE(simulated);
+    ModuleHarness h;
+    std::vector<int> pressed;
+    if (simulated)
+      h.ctx->simulatedProgrammingKey = [&](int family) {
+        pressed.push_back(family);
+        return family != 9;  // no module of family 9 on the bus
+      };
+    h.boot();
+    const auto& menu = h.ui.window(win::kMain)->menu;
+    ASSERT_EQ(menu.size(), simulated ? 4u : 3u);
+    if (!simulated) continue;
+    EXPECT_EQ(menu[2].text, t(23));
+    ASSERT_EQ(menu[2].items.size(), 5u);
+    EXPECT_EQ(menu[2].items[0].text, t(24) + " " + t(350));
+    h.ui.inject({EventType::MenuItem, win::kMain, menu[2].items[1].id, 0});
+    h.ui.inject({EventType::MenuItem, win::kMain, menu[2].items[4].id, 0});
+    h.run(200);
+    EXPECT_EQ(pressed, (std::vector<int>{6, 9}));
+    ASSERT_EQ(h.ui.messages.size(), 1u);  // family 9 had no module to press
+    EXPECT_EQ(h.ui.messages[0].flags, mb::kIconError);
+  }
+}
+
+}  // namespace
+}  // namespace kw::test

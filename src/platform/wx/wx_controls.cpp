@@ -230,7 +230,12 @@ void WxUi::showValue(int window, int control, const ControlValue& v, unsigned bi
       const wxString s = toWx(v.text);
       if (t->GetValue() != s) t->ChangeValue(s);
     } else if (kind == ControlKind::Spin) {
-      static_cast<wxSpinCtrl*>(widget)->SetValue(toWx(v.text));
+      // Clearing and the read-out put "0" into fields whose range starts at 1: the control
+      // widens its range to show it rather than silently showing the minimum.
+      auto* sp = static_cast<wxSpinCtrl*>(widget);
+      int shown = 0;
+      if (parseInt(v.text, shown) && shown < sp->GetMin()) sp->SetRange(shown, sp->GetMax());
+      sp->SetValue(toWx(v.text));
     } else if (kind == ControlKind::Label || kind == ControlKind::StatusLabel ||
                kind == ControlKind::Button || kind == ControlKind::CheckBox ||
                kind == ControlKind::OptionButton || kind == ControlKind::ToggleButton ||
@@ -385,10 +390,12 @@ bool WxUi::createControl(int window, const ControlSpec& desc) {
   switch (desc.kind) {
     case ControlKind::Label:
     case ControlKind::StatusLabel: {
-      const Align a = desc.kind == ControlKind::StatusLabel ? Align::Centre : desc.align;
-      cw.widget =
-          new wxStaticText(parent, wxID_ANY, caption, pos, size,
-                           wxST_NO_AUTORESIZE | alignStyle(a));
+      // Status labels are right-aligned in a thin border, like the fields they report on.
+      const bool status = desc.kind == ControlKind::StatusLabel;
+      const Align a = status ? Align::Right : desc.align;
+      cw.widget = new wxStaticText(parent, wxID_ANY, caption, pos, size,
+                                   wxST_NO_AUTORESIZE | alignStyle(a) |
+                                       (status ? wxBORDER_SIMPLE : wxBORDER_NONE));
       break;
     }
     case ControlKind::NumericField:
