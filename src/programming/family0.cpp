@@ -57,9 +57,9 @@ constexpr int kParameter28 = 28;
 
 // How an empty row reaches the module.
 enum class EmptyRow {
-  AsItStands,     // address and code exactly as the form has them
-  ZeroClearsCode, // address 0 means "no entry": the code goes as 0 too
-  BlankIs255,     // a blank address field is sent as 255 with code 0
+  AsItStands,      // address and code exactly as the form has them
+  ZeroClearsCode,  // address 0 means "no entry": the code goes as 0 too
+  BlankIs255,      // a blank address field is sent as 255 with code 0
 };
 
 struct RowValue {
@@ -294,10 +294,17 @@ void program17(ModuleRun& run) {
 
 void programFamily0(ModuleRun& run) {
   switch (currentSubtype(run.ctx)) {
-    case 15: program15(run); break;
-    case 16: program16(run); break;
-    case 17: program17(run); break;
-    default: break;
+    case 15:
+      program15(run);
+      break;
+    case 16:
+      program16(run);
+      break;
+    case 17:
+      program17(run);
+      break;
+    default:
+      break;
   }
 }
 
@@ -439,8 +446,7 @@ void countRow(const ModuleRun& run, int field, const Answer& a, ExtensionKinds k
   constexpr int kFirstOutputCode = 5;
   const bool input = a.a2 < kFirstOutputCode;
   (input ? counts.inputs : counts.outputs) += 1;
-  if (a.a3 != (input ? kinds.output : kinds.input))
-    setBackground(run, field, colour::kMarkedPink);
+  if (a.a3 != (input ? kinds.output : kinds.input)) setBackground(run, field, colour::kMarkedPink);
 }
 
 bool readRow16(const ModuleRun& run, int i, RowCounts& counts) {
@@ -464,7 +470,7 @@ struct CountFields {
   int connectedOut;
   int programmedIn;
   int programmedOut;
-  int connectedFactor;   // the module counts in units of this
+  int connectedFactor;  // the module counts in units of this
   int programmedDivisor;
 };
 
@@ -611,10 +617,17 @@ void read17(ModuleRun& run) {
 
 void readFamily0(ModuleRun& run) {
   switch (currentSubtype(run.ctx)) {
-    case 15: read15(run); break;
-    case 16: read16(run); break;
-    case 17: read17(run); break;
-    default: break;
+    case 15:
+      read15(run);
+      break;
+    case 16:
+      read16(run);
+      break;
+    case 17:
+      read17(run);
+      break;
+    default:
+      break;
   }
 }
 
