@@ -566,7 +566,9 @@ std::optional<int> readOutput17(const ModuleRun& run, int i, RowCounts& counts) 
     showKind(run, label, a->a3, kExtensions17);
     return 0;
   }
-  // No extension here: its three rows say so and are not asked.
+  // No extension here: its three rows say so and the rest of them are not asked. Only the
+  // rows left in this extension are skipped, so that an empty second or third output
+  // never costs the next extension its first rows.
   for (int k = 0; k < kOutputsPerExtension; ++k)
     showStatus(run, 2192 + firstOfGroup + k, 649, colour::kStatusGrey);
   return kOutputsPerExtension - 1 - i % kOutputsPerExtension;
