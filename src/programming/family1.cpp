@@ -48,9 +48,10 @@ std::string lastTwoDigits(int v) {
 }
 
 // Puts 0 on the three data addresses so that a parameter the module does not answer
-// reads as 0 instead of the previous answer.
+// reads as 0 instead of the previous answer. Each write is a step of its own that a
+// cancel skips.
 void clearDataAddresses(const ModuleRun& run) {
-  for (int address = 1; address <= 3; ++address) run.write(address, 0, kW);
+  for (int address = 1; address <= 3 && !run.cancelled(); ++address) run.write(address, 0, kW);
 }
 
 void showAddresses(const ModuleRun& run, const Answer& a, int first, int second) {
@@ -91,14 +92,12 @@ void read19(const ModuleRun& run, const Answer& addresses) {
   showAddresses(run, addresses, 2253, 2254);
   if (addresses.a1 <= 0) return;  // no module answers: nothing else to ask
 
-  if (run.cancelled()) return;
   clearDataAddresses(run);
   if (run.cancelled()) return;
   const Answer firmware = run.query(14);
   if (firmware.a1 > 0)
     run.setText(2258, " " + lastTwoDigits(firmware.a1) + "." + lastTwoDigits(firmware.a2));
 
-  if (run.cancelled()) return;
   clearDataAddresses(run);
   if (run.cancelled()) return;
   const Answer ends = run.query(11);
