@@ -17,9 +17,10 @@ constexpr int kAsk = 0xF0;
 constexpr int kBusy = 0x80;         // the turntable has not taken the ask yet
 constexpr int kAtPosition = 0x40;   // the low six bits are the position
 constexpr int kPositionBits = 0x3F;
-// Turntables sit on the ordinary addresses; above them lie the system addresses, which
-// an ask of 0xF0 must never reach (on 106 it would switch on programming mode).
-constexpr int kLastModuleAddress = 111;
+// Modules sit below the programming block (104..107); an ask of 0xF0 must never reach
+// it or the addresses above it (on 106 it would switch on programming mode, on 127 the
+// track power), nor a field value beyond the bus, which would wrap to another address.
+constexpr int kLastModuleAddress = 103;
 
 int addressOf(const std::string& text) {
   int v = 0;
