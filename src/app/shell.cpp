@@ -5,6 +5,7 @@
 #include <string>
 
 #include "forms/parameter_form.h"
+#include "forms/position_query.h"
 #include "programming/engine.h"
 #include "resources/images.h"
 
@@ -56,6 +57,7 @@ void startUp(AppContext& ctx) {
   registerFormRows(ctx.dispatcher);
   registerProgrammingRows(ctx.dispatcher);
   buildUserInterface(ctx, ctx.language, false, false);
+  registerPositionQuery(ctx);
 
   ctx.busLink.probePorts();
   ctx.busLink.openInterfaces();
@@ -136,6 +138,7 @@ void registerShellRows(Dispatcher& d) {
     d.onControl(first, last, EventType::TextChanged,
                 [](AppContext& c, const UiEvent& e) { checkAddressField(c, e.control); });
   d.onControl(2291, 2291, EventType::TextChanged, [](AppContext& c, const UiEvent& e) {
+    notePositionPanel(c);
     if (c.ui.state(win::kMain, 2288) != 0) checkAddressField(c, e.control);
   });
 }

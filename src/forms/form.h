@@ -3,6 +3,9 @@
 // and the little state the form keeps besides its control values.
 #pragma once
 
+#include <atomic>
+
+#include "platform/clock.h"
 #include "platform/ui.h"
 
 namespace kw {
@@ -42,6 +45,20 @@ constexpr int kFirstBus = 2011;  // 2011 + b for bus b = 0..8
 
 constexpr int kFamilyCount = 11;
 
+// Family 2, sub-type 14: the bus thread asks the turntable where it stands while the
+// position panel is shown (position_query.h). The window thread keeps the first four
+// up to date, so the bus thread never has to look at the form's controls.
+struct PositionQuery {
+  // Set once the form is built; a turntable tool clears it while its own transfer runs.
+  std::atomic<bool> enabled{false};
+  std::atomic<int> shownFamily{0};
+  std::atomic<int> shownSubtype{0};
+  std::atomic<int> address{0};  // value of field 2291, the turntable's address
+  // Bus thread only: an ask is out and not yet answered; when the next ask is due.
+  bool waiting = false;
+  Tick nextAsk = 0;
+};
+
 // Selection-independent state of the form (the selection itself is FormSelection).
 struct FormState {
   // Family 10 writes single addresses directly; while its page is shown the other
@@ -51,6 +68,7 @@ struct FormState {
   bool legacyMode = true;
   // Family 2, sub-type 12: result of the last step check, read by programming.
   bool tableValid = false;
+  PositionQuery positionQuery;
 };
 
 }  // namespace kw

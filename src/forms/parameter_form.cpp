@@ -10,6 +10,7 @@
 #include "app/shell.h"
 #include "forms/families.h"
 #include "forms/form_builder.h"
+#include "forms/position_query.h"
 
 namespace kw {
 
@@ -672,6 +673,7 @@ void onFamilyTab(AppContext& ctx, int page) {
   }
   ctx.ui.setFocus(kMain, focus);
   if (page == 10) directWriteLock(ctx, true);
+  notePositionPanel(ctx);
 }
 
 void onFamily0Tab(AppContext& ctx, int page) {
@@ -692,6 +694,7 @@ void onFamily2Tab(AppContext& ctx, int page) {
   constexpr int kFocus[3] = {2291, 300, 500};
   if (page < 0 || page > 3) return;
   ctx.form.subtypeFamily2 = subtypeOfTab(2, page, ctx.form.subtypeFamily2);
+  notePositionPanel(ctx);
   if (page < 3) {
     ctx.ui.setFocus(kMain, kFocus[page]);
     return;
