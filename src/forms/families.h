@@ -27,6 +27,8 @@ void buildFamily(FormBuilder& b, int family);
 
 // Family 1, sub-type 18: older (on) or newer (off) module generation.
 void setLegacyMode(AppContext& ctx, bool on);
+// After the form was unlocked: the controls of the newer generation stay off in legacy mode.
+void keepLegacyLock(AppContext& ctx);
 // Family 2, sub-type 12: step check of the 48 step fields.
 void checkSteps(AppContext& ctx);
 

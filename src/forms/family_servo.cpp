@@ -249,6 +249,11 @@ void buildServoPages(FormBuilder& b) {
 
 }  // namespace pages
 
+void keepLegacyLock(AppContext& ctx) {
+  if (!ctx.forms.legacyMode) return;
+  for (int c : kNewerOnly) ctx.ui.setEnabled(kMain, c, false);
+}
+
 void setLegacyMode(AppContext& ctx, bool on) {
   Ui& ui = ctx.ui;
   ctx.forms.legacyMode = on;

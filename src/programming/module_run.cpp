@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/shell.h"
+#include "forms/families.h"
 #include "forms/form.h"
 
 namespace kw {
@@ -46,6 +47,7 @@ void lockForm(AppContext& ctx, bool locked) {
   ctx.cancelRequested = 0;
   for (int b = 0; b < kBusSlots; ++b)
     ui.setEnabled(kMain, ctl::kFirstBus + b, !locked && ctx.suite.busTable[b].used != 0);
+  if (!locked) keepLegacyLock(ctx);
 }
 
 bool requireProgrammingMode(AppContext& ctx) {
