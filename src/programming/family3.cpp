@@ -36,8 +36,7 @@ constexpr uint32_t W = ModuleRun::kWait;
 
 void programFamily3(ModuleRun& run) {
   const int address = run.value(kAddress);
-  if (address < 0 || address > kHighestAddress)
-    return refuse(run, kNoticeTitle, kBadAddress);
+  if (address < 0 || address > kHighestAddress) return refuse(run, kNoticeTitle, kBadAddress);
   const double seconds = run.decimal(kSeconds);
   if (seconds < 0.0 || seconds > kLongestSeconds) return refuse(run, kNoticeTitle, kBadSeconds);
   int time = secondsToSteps(seconds, kStepSeconds);
@@ -49,7 +48,7 @@ void programFamily3(ModuleRun& run) {
   const int digit = run.value(kDigit);
   if (digit < 0 || digit > kHighestDigit) return refuse(run, ModuleRun::kErrorTitle, kBadDigit);
 
-  const WriteStep steps[] = {{0, 1, W}, {1, address, W}, {0, 2, W},
+  const WriteStep steps[] = {{0, 1, W},    {1, address, W}, {0, 2, W},
                              {1, time, W}, {0, 3, W},       {1, digit, W}};
   runWrites(run, steps);
 }

@@ -33,10 +33,10 @@ constexpr int kRows = 16;
 struct ExtensionTable {
   int subtype;
   int checkBox;
-  int field;      // the row's address
-  int high;       // bits 7..4 of the row's data byte
-  int mid;        // bit 3
-  int low;        // bits 2..0
+  int field;  // the row's address
+  int high;   // bits 7..4 of the row's data byte
+  int mid;    // bit 3
+  int low;    // bits 2..0
   int addressParameter;
   int dataParameter;
 };

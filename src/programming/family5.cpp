@@ -59,15 +59,14 @@ void programFamily5(ModuleRun& run) {
       return;
     if (run.state(kBit6On) != 0) time += 64;
     digit = run.value(kDigit);
-    if (digit < 0 || digit > kHighestDigit)
-      return refuse(run, ModuleRun::kErrorTitle, kBadDigit);
+    if (digit < 0 || digit > kHighestDigit) return refuse(run, ModuleRun::kErrorTitle, kBadDigit);
   } else {
     time = secondsToSteps(seconds, kFineStep);
   }
 
-  const WriteStep steps[] = {{0, 1, kWriteWaitMs},    {1, address, kWriteWaitMs},
-                             {0, 2, kWriteWaitMs},    {1, time, kWriteWaitMs},
-                             {0, 3, kWriteWaitMs},    {1, digit, kLastWriteWaitMs}};
+  const WriteStep steps[] = {{0, 1, kWriteWaitMs}, {1, address, kWriteWaitMs},
+                             {0, 2, kWriteWaitMs}, {1, time, kWriteWaitMs},
+                             {0, 3, kWriteWaitMs}, {1, digit, kLastWriteWaitMs}};
   runWrites(run, steps);
 }
 

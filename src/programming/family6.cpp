@@ -10,9 +10,9 @@ namespace kw {
 namespace {
 
 constexpr int kNumber = 2528;
-constexpr int kSwitchA = 2529;      // bit 1 clear when ticked
-constexpr int kSwitchB = 2530;      // bit 2 clear when ticked
-constexpr int kBit0Clear = 2531;    // option pair of bit 0
+constexpr int kSwitchA = 2529;    // bit 1 clear when ticked
+constexpr int kSwitchB = 2530;    // bit 2 clear when ticked
+constexpr int kBit0Clear = 2531;  // option pair of bit 0
 constexpr int kBit0Set = 2532;
 constexpr int kFirstPlain = 2533;   // groups 1..8: bit 7 clear
 constexpr int kFirstBit7 = 2541;    //               bit 7 set
@@ -54,8 +54,7 @@ int valueOf(const ModuleRun& run, int parameter) {
 
 // The field that is busy while a parameter's value goes out.
 int fieldOf(int parameter) {
-  return parameter < kFirstGroupParameter ? kNumber
-                                          : kFirstTime + parameter - kFirstGroupParameter;
+  return parameter < kFirstGroupParameter ? kNumber : kFirstTime + parameter - kFirstGroupParameter;
 }
 
 }  // namespace
