@@ -129,6 +129,7 @@ struct MenuTitle {
 // Message box flags, as the Windows API numbers them.
 namespace mb {
 constexpr int kOk = 0x00;
+constexpr int kOkCancel = 0x01;
 constexpr int kYesNo = 0x04;
 constexpr int kIconError = 0x10;
 constexpr int kIconQuestion = 0x20;
@@ -138,6 +139,7 @@ constexpr int kButtonMask = 0x0F;
 constexpr int kIconMask = 0xF0;
 // Answers.
 constexpr int kAnswerOk = 1;
+constexpr int kAnswerCancel = 2;
 constexpr int kAnswerYes = 6;
 constexpr int kAnswerNo = 7;
 }  // namespace mb

@@ -328,9 +328,10 @@ int WxUi::windowState(int window) const {
 
 int WxUi::messageBox(int owner, const std::string& title, const std::string& text, int flags) {
   const bool yesNo = (flags & mb::kButtonMask) == mb::kYesNo;
-  if (!onMain()) return yesNo ? mb::kAnswerNo : mb::kAnswerOk;
+  const bool okCancel = (flags & mb::kButtonMask) == mb::kOkCancel;
+  if (!onMain()) return yesNo ? mb::kAnswerNo : okCancel ? mb::kAnswerCancel : mb::kAnswerOk;
   flushPending();
-  long style = yesNo ? wxYES_NO : wxOK;
+  long style = yesNo ? wxYES_NO : okCancel ? (wxOK | wxCANCEL) : wxOK;
   switch (flags & mb::kIconMask) {
     case mb::kIconError: style |= wxICON_ERROR; break;
     case mb::kIconQuestion: style |= wxICON_QUESTION; break;
@@ -343,6 +344,7 @@ int WxUi::messageBox(int owner, const std::string& title, const std::string& tex
   wxMessageDialog dlg(parent, toWx(text), toWx(title), style | wxCENTRE);
   const int result = dlg.ShowModal();
   if (yesNo) return result == wxID_YES ? mb::kAnswerYes : mb::kAnswerNo;
+  if (okCancel) return result == wxID_OK ? mb::kAnswerOk : mb::kAnswerCancel;
   return mb::kAnswerOk;
 }
 
