@@ -9,7 +9,7 @@
 #include "forms/families.h"
 #include "forms/parameter_form.h"
 #include "programming/families.h"
-#include "programming/write_steps.h"
+#include "programming/module_steps.h"
 
 namespace kw {
 
@@ -110,12 +110,12 @@ void read19(const ModuleRun& run, const Answer& addresses) {
 
 void programFamily1(ModuleRun& run) {
   if (currentSubtype(run.ctx) == 18) {
-    runWriteSteps(run, kAddresses18);
+    runWrites(run, kAddresses18);
     // Only modules that keep the second byte are sent it.
-    if (run.ctx.module.moduleVersion >= kSecondByteVersion) runWriteSteps(run, kSecondByte18);
+    if (run.ctx.module.moduleVersion >= kSecondByteVersion) runWrites(run, kSecondByte18);
     return;
   }
-  runWriteSteps(run, kAddresses19);
+  runWrites(run, kAddresses19);
 }
 
 void readFamily1(ModuleRun& run) {

@@ -8,7 +8,7 @@
 #include "forms/families.h"
 #include "forms/parameter_form.h"
 #include "programming/families.h"
-#include "programming/write_steps.h"
+#include "programming/module_steps.h"
 
 namespace kw {
 
@@ -139,7 +139,7 @@ void readPatterns(const ModuleRun& run) {
 
 void programFamily2(ModuleRun& run) {
   switch (currentSubtype(run.ctx)) {
-    case 11: runWriteSteps(run, kSettings); break;
+    case 11: runWrites(run, kSettings); break;
     case 12: programSteps(run); break;
     case 13: programPatterns(run); break;
     default: break;  // the position panel only drives the turntable

@@ -5,7 +5,8 @@
 namespace kw {
 
 void runWrites(const ModuleRun& run, std::span<const WriteStep> steps) {
-  for (const WriteStep& s : steps) run.write(s.address, s.value, s.ms);
+  for (const WriteStep& s : steps)
+    run.write(s.address, s.field != 0 ? run.value(s.field) : s.value, s.ms);
 }
 
 void runReadSteps(const ModuleRun& run, std::span<const ReadStep> steps) {

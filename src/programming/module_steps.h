@@ -12,13 +12,22 @@
 
 namespace kw {
 
-// One write of a sequence: bus address, value, pause after it (ModuleRun::kWait = the
-// interface-dependent pause, 0 = only queued).
+// One write of a sequence: bus address, value (or the value of form field `field`), pause
+// after it (ModuleRun::kWait = the interface-dependent pause, 0 = only queued).
 struct WriteStep {
   int address;
   int value;
   uint32_t ms;
+  int field = 0;
 };
+
+// A step that writes a constant, and one that writes a field's value.
+constexpr WriteStep fixedStep(int address, int value, uint32_t ms) {
+  return {address, value, ms, 0};
+}
+constexpr WriteStep fieldStep(int address, int field, uint32_t ms) {
+  return {address, 0, ms, field};
+}
 
 // Runs the writes in order; no cancel test (the modules take them as one block).
 void runWrites(const ModuleRun& run, std::span<const WriteStep> steps);
