@@ -30,11 +30,11 @@
 namespace kw::sim {
 
 // Bus addresses the modules use.
-inline constexpr int kQueryAddress = 0;     // parameter number; data on 1..3
-inline constexpr int kKindAddress = 104;    // module kind of a selection request
-inline constexpr int kFixedAddress = 105;   // a fixed value of the request, not looked at
-inline constexpr int kControlAddress = 106; // request bit 7, programming mode bit 5
-inline constexpr int kModuleAddress = 107;  // address of the requested module; 0 = answered
+inline constexpr int kQueryAddress = 0;      // parameter number; data on 1..3
+inline constexpr int kKindAddress = 104;     // module kind of a selection request
+inline constexpr int kFixedAddress = 105;    // a fixed value of the request, not looked at
+inline constexpr int kControlAddress = 106;  // request bit 7, programming mode bit 5
+inline constexpr int kModuleAddress = 107;   // address of the requested module; 0 = answered
 inline constexpr uint8_t kRequestBit = 0x80;
 inline constexpr uint8_t kProgrammingBit = 0x20;
 // A write of this to address 0 ends the use of the window (the host's switch-off): it

@@ -2,6 +2,8 @@
 // the virtual timeline, with the writes the programming engine and read-out make.
 #pragma once
 
+#include <sstream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -11,6 +13,17 @@
 namespace kw::sim::test {
 
 using Writes = std::vector<std::pair<int, int>>;
+
+// Writes "address:value ..." in order.
+inline Writes parseWrites(const char* text) {
+  Writes out;
+  std::istringstream in(text);
+  for (std::string word; in >> word;) {
+    const size_t colon = word.find(':');
+    out.push_back({std::stoi(word.substr(0, colon)), std::stoi(word.substr(colon + 1))});
+  }
+  return out;
+}
 
 struct ModuleRig : Rig {
   // Long enough for a healthy module's answer, far shorter than any wait of the program.
@@ -22,9 +35,7 @@ struct ModuleRig : Rig {
     return findModule(*bus, family, subtype);
   }
   uint8_t get(int address) const { return bus->get(0, address); }
-  ParameterValue window() const {
-    return {get(1), get(2), get(3)};
-  }
+  ParameterValue window() const { return {get(1), get(2), get(3)}; }
 
   // One host write through the interface, then `waitMs` on the clock.
   void write(int address, int value, uint32_t waitMs = kStepMs) {

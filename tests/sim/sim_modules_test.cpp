@@ -46,8 +46,8 @@ TEST(SimModules, StandardLayoutHasEveryFamilyAtItsAddress) {
 }
 
 TEST(SimModules, KindCodesAndUnknownModules) {
-  const std::vector<std::pair<int, int>> kinds{{0, 47}, {1, 45}, {2, 49}, {3, 40},
-                                               {4, 41}, {5, 0},  {9, 0},  {10, 0}, {-1, 0}};
+  const std::vector<std::pair<int, int>> kinds{{0, 47}, {1, 45}, {2, 49}, {3, 40}, {4, 41},
+                                               {5, 0},  {9, 0},  {10, 0}, {-1, 0}};
   for (const auto& [family, kind] : kinds) EXPECT_EQ(kindCode(family), kind) << family;
   EXPECT_EQ(makeModule(0, 18, 0, 5), nullptr);
   EXPECT_EQ(makeModule(1, 17, 0, 5), nullptr);
@@ -189,12 +189,12 @@ TEST(SimModules, WrongVersionIsReportedWhereTheVersionLives) {
     ParameterValue wrong;
   };
   const std::vector<Case> cases{
-      {0, 15, 27, {15, 0, 0}, {18, 0, 0}},   // above 17: not sub-type 15
-      {0, 16, 27, {35, 0, 0}, {31, 0, 0}},   // 31 or below: not 16 or 17
-      {0, 17, 27, {36, 8, 0}, {31, 8, 0}},   // the dimming time stays
-      {1, 18, 12, {31, 0, 0}, {19, 0, 0}},   // below 20: the first series
+      {0, 15, 27, {15, 0, 0}, {18, 0, 0}},  // above 17: not sub-type 15
+      {0, 16, 27, {35, 0, 0}, {31, 0, 0}},  // 31 or below: not 16 or 17
+      {0, 17, 27, {36, 8, 0}, {31, 8, 0}},  // the dimming time stays
+      {1, 18, 12, {31, 0, 0}, {19, 0, 0}},  // below 20: the first series
       {1, 19, 14, {1, 5, 0}, {0, 0, 0}},
-      {2, 0, 3, {0, 4, 2}, {0, 2, 2}},       // neither 3.x nor 4 and later
+      {2, 0, 3, {0, 4, 2}, {0, 2, 2}},  // neither 3.x nor 4 and later
       {3, 0, 132, {1, 0, 0}, {0, 0, 0}},
       {4, 0, 133, {1, 0, 0}, {0, 0, 0}},
       {5, 0, 130, {1, 0, 0}, {0, 0, 0}},
@@ -264,9 +264,9 @@ TEST(SimModules, DirectWriteIsConfirmedWith255) {
     int after;  // on the address once the module had time to answer
   };
   const std::vector<Case> cases{
-      {60, 1, 255}, {60, 128, 255}, {60, 0x5A, 255}, {60, 255, 255},
-      {60, 0, 0},   // nothing to confirm
-      {61, 5, 5},   // not its address
+      {60, 1, 255},   {60, 128, 255}, {60, 0x5A, 255},
+      {60, 255, 255}, {60, 0, 0},  // nothing to confirm
+      {61, 5, 5},                  // not its address
       {59, 5, 5},
   };
   for (const auto& c : cases) {
