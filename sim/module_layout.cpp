@@ -28,13 +28,11 @@ std::shared_ptr<SimModule> makeModule(int family, int subtype, int bus, int addr
 
 std::vector<std::shared_ptr<SimModule>> addStandardLayout(SimBus& bus) {
   std::vector<std::shared_ptr<SimModule>> modules;
-  auto add = [&](const LayoutEntry& e) {
+  for (const auto& e : kStandardLayout) {
     auto m = makeModule(e.family, e.subtype, 0, e.address);
     attachModule(bus, m);
     modules.push_back(std::move(m));
-  };
-  for (const auto& e : kStandardLayout) add(e);
-  add(kDirectWriteEntry);
+  }
   return modules;
 }
 

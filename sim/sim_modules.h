@@ -169,13 +169,15 @@ void attachModule(SimBus& bus, const std::shared_ptr<SimModule>& module);
 // sub-type.
 std::shared_ptr<SimModule> makeModule(int family, int subtype, int bus, int address);
 
-// The standard layout: one module of every family and sub-type on SX0.
+// The standard layout: one module of every family and sub-type on SX0, clear of the
+// demo's addresses 20..23 and of the system addresses 104..127. Family 10 has no
+// programming mode: it confirms writes to its address.
 struct LayoutEntry {
   int family;
   int subtype;  // 0: the module serves every sub-type of its family
   int address;
 };
-inline constexpr std::array<LayoutEntry, 13> kStandardLayout{{
+inline constexpr std::array<LayoutEntry, 14> kStandardLayout{{
     {0, 17, 10},
     {0, 16, 11},
     {0, 15, 12},
@@ -189,12 +191,10 @@ inline constexpr std::array<LayoutEntry, 13> kStandardLayout{{
     {7, 0, 32},
     {8, 0, 33},
     {9, 0, 34},
+    {10, 0, 60},
 }};
-// Family 10 has no programming: it confirms writes to its address.
-inline constexpr LayoutEntry kDirectWriteEntry{10, 0, 60};
 
-// Attaches the standard layout and the family-10 module to SX0 of `bus`; returns the
-// modules in table order, family 10 last.
+// Attaches the standard layout to SX0 of `bus`; returns the modules in table order.
 std::vector<std::shared_ptr<SimModule>> addStandardLayout(SimBus& bus);
 // The modules attached to `bus`, in the order they were attached.
 std::vector<std::shared_ptr<SimModule>> modulesOn(const SimBus& bus);
