@@ -44,7 +44,7 @@ class EventDevice : public SimDevice {
   // Starts reporting `bus`: what changed so far, then a dump of all 128 addresses.
   void startStreaming(int bus);
   // A host write: applied, and reported back even when the value did not change.
-  void hostWrite(int bus, int address, uint8_t value);
+  void hostWrite(int bus, int address, uint8_t value, Tick now);
   bool streaming(int bus) const { return bus >= 0 && bus < 2 && streaming_[bus]; }
   bool resetSeen() const { return resetSeen_; }
   void setResetSeen() { resetSeen_ = true; }

@@ -37,8 +37,8 @@ void EventDevice::startStreaming(int bus) {
   reply(out);
 }
 
-void EventDevice::hostWrite(int bus, int address, uint8_t value) {
-  const bool changed = applyWrite(bus, address, value);
+void EventDevice::hostWrite(int bus, int address, uint8_t value, Tick now) {
+  const bool changed = applyWrite(bus, address, value, now);
   std::vector<uint8_t> out;
   collectChanges(out);
   // The central unit confirms every write it carries out, changed or not.

@@ -10,7 +10,7 @@ constexpr int kBlockLength = 96;
 constexpr int kBusAddresses = 112;  // the frame carries the ordinary addresses only
 }  // namespace
 
-void FccDevice::onByte(uint8_t byte, Tick) {
+void FccDevice::onByte(uint8_t byte, Tick now) {
   switch (state_) {
     case State::Poll:
       state_ = State::Idle;
@@ -28,7 +28,7 @@ void FccDevice::onByte(uint8_t byte, Tick) {
       }
       break;
     case State::WriteValue:
-      applyWrite(writeBus_, writeAddress_, byte);
+      applyWrite(writeBus_, writeAddress_, byte, now);
       reply(kFccAcknowledge);
       state_ = State::Idle;
       return;

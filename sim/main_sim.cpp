@@ -1,13 +1,17 @@
 // kantelwerk-sim: one simulated interface device or central unit on a pseudo-terminal, so
 // that the program's real serial code can talk to it.
 //
-//   kantelwerk-sim --class N [--frame 322|418] [--baud B] [--demo] [--set BUS:ADDR=VAL]...
+//   kantelwerk-sim --class N [--frame 322|418] [--baud B] [--demo] [--modules]
+//                  [--set BUS:ADDR=VAL]...
 //
 //   --class N    protocol class: 1 or 4 polled, 2 MC2004, 3 SLX852, 5 FCC
 //   --frame F    FCC state frame size, 322 (default) or 418
 //   --baud B     line speed the answers are timed with (default depends on the class);
 //                the pseudo-terminal itself ignores baud rates
 //   --demo       a few bus addresses change by themselves every 500 ms
+//   --modules    the standard layout of simulated modules on SX0 (see sim/sim_modules.h
+//                and the README): one module of every family and sub-type to select,
+//                read out and program
 //   --set B:A=V  bus value before the device starts (bus 0 or 1, address 0..127)
 //
 // The first line on stdout is the path of the terminal to open, for example
@@ -24,6 +28,15 @@
 //   silent 0|1          the device stops/resumes answering
 //   delay MS            extra delay before every answer
 //   junk N / drop N     the next answer gets N junk bytes more / N bytes fewer
+// With --modules, a module is named by its family F, or by F/S for one sub-type (0/16);
+// the fault commands apply to every module so named:
+//   key F               presses the programming key of family F's module (5..9); prints
+//                       "key F on", "key F off", or "key F none" when there is no key
+//   param F P           prints "param F P A1 A2 A3", what the module answers for P
+//   silent F 0|1        the module stops/resumes answering (also its key)
+//   late F MS           the module answers MS ms later than usual
+//   wrongversion F 0|1  the module reports a version the program does not accept
+//   keep107 F 0|1       the selection answer leaves address 107 as the host wrote it
 // Unknown lines are ignored. Commands are handled in order, so "get" after "set" can be
 // used to wait until the set has been done.
 #include <fcntl.h>
@@ -43,16 +56,19 @@
 
 #include "platform/clock.h"
 #include "sim/sim_device.h"
+#include "sim/sim_modules.h"
 
 namespace {
 
 using kw::sim::SimBus;
 using kw::sim::SimDevice;
+using kw::sim::SimModule;
+using Modules = std::vector<std::shared_ptr<SimModule>>;
 
 void usage() {
   std::fprintf(stderr,
                "usage: kantelwerk-sim --class N [--frame 322|418] [--baud B] [--demo] "
-               "[--set BUS:ADDR=VAL]...\n");
+               "[--modules] [--set BUS:ADDR=VAL]...\n");
 }
 
 bool parseNumber(const std::string& text, long min, long max, long& out) {
@@ -81,6 +97,62 @@ void printLine(const std::string& line) {
   std::fflush(stdout);
 }
 
+// "F" or "F/S": the modules of family F (of sub-type S).
+Modules selectModules(const std::string& text, const SimBus& bus) {
+  const size_t slash = text.find('/');
+  long family = 0, subtype = 0;
+  if (!parseNumber(text.substr(0, slash), 0, 10, family)) return {};
+  if (slash != std::string::npos && !parseNumber(text.substr(slash + 1), 1, 9999, subtype))
+    return {};
+  Modules out;
+  for (auto& m : kw::sim::modulesOn(bus))
+    if (m->family() == family && (subtype == 0 || m->subtype() == subtype)) out.push_back(m);
+  return out;
+}
+
+void pressKey(const std::string& name, const SimBus& bus) {
+  for (auto& m : selectModules(name, bus)) {
+    if (!m->hasKey()) continue;
+    if (m->pressKey()) {
+      printLine("key " + name + (m->inProgrammingMode() ? " on" : " off"));
+      return;
+    }
+  }
+  printLine("key " + name + " none");
+}
+
+void printParameter(const std::string& name, long p, const SimBus& bus) {
+  const Modules modules = selectModules(name, bus);
+  if (modules.empty()) return;
+  const auto v = modules.front()->parameter(static_cast<int>(p));
+  printLine("param " + name + " " + std::to_string(p) + " " + std::to_string(v[0]) + " " +
+            std::to_string(v[1]) + " " + std::to_string(v[2]));
+}
+
+// The module commands; false when `word` is none of them.
+bool moduleCommand(const std::string& word, const std::vector<std::string>& args,
+                   const SimBus& bus) {
+  long a = 0;
+  if (word == "key" && args.size() == 1) {
+    pressKey(args[0], bus);
+  } else if (word == "param" && args.size() == 2 && parseNumber(args[1], 0, 255, a)) {
+    printParameter(args[0], a, bus);
+  } else if (args.size() != 2) {
+    return false;
+  } else if (word == "silent" && parseNumber(args[1], 0, 1, a)) {
+    for (auto& m : selectModules(args[0], bus)) m->faults.silent = a != 0;
+  } else if (word == "late" && parseNumber(args[1], 0, 60000, a)) {
+    for (auto& m : selectModules(args[0], bus)) m->faults.lateMs = static_cast<uint32_t>(a);
+  } else if (word == "wrongversion" && parseNumber(args[1], 0, 1, a)) {
+    for (auto& m : selectModules(args[0], bus)) m->faults.wrongVersion = a != 0;
+  } else if (word == "keep107" && parseNumber(args[1], 0, 1, a)) {
+    for (auto& m : selectModules(args[0], bus)) m->faults.keepAddress = a != 0;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 void command(const std::string& line, SimBus& bus, SimDevice& device) {
   std::istringstream in(line);
   std::string word;
@@ -88,6 +160,7 @@ void command(const std::string& line, SimBus& bus, SimDevice& device) {
   in >> word;
   for (std::string a; in >> a;) args.push_back(a);
   long a = 0, b = 0, c = 0;
+  if (moduleCommand(word, args, bus)) return;
   if (word == "set" && args.size() == 3 && parseNumber(args[0], 0, 1, a) &&
       parseNumber(args[1], 0, 127, b) && parseNumber(args[2], 0, 255, c)) {
     bus.set(static_cast<int>(a), static_cast<int>(b), static_cast<uint8_t>(c));
@@ -145,6 +218,7 @@ int openTerminal(std::string& path, int& slave) {
 int main(int argc, char** argv) {
   long protocolClass = 0, frameSize = 322, baud = 0;
   bool demo = false;
+  bool modules = false;
   std::vector<std::string> sets;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -158,6 +232,8 @@ int main(int argc, char** argv) {
       if (!parseNumber(argv[++i], 300, 10000000, baud)) return usage(), 2;
     } else if (arg == "--demo") {
       demo = true;
+    } else if (arg == "--modules") {
+      modules = true;
     } else if (arg == "--set" && hasValue) {
       sets.push_back(argv[++i]);
     } else {
@@ -177,6 +253,7 @@ int main(int argc, char** argv) {
     bus.set(static_cast<int>(b), static_cast<int>(a), static_cast<uint8_t>(v));
   }
   if (demo) bus.setDemo(true);
+  if (modules) kw::sim::addStandardLayout(bus);
   std::unique_ptr<SimDevice> device =
       kw::sim::makeDevice(static_cast<int>(protocolClass), bus, static_cast<int>(frameSize));
   if (!device) return usage(), 2;

@@ -6,10 +6,10 @@ namespace kw::sim {
 
 // The command strings are recognised as a whole from the bytes that are not part of a
 // write; what their single bytes mean inside the device is of no concern to the host.
-void Mc2004Device::onByte(uint8_t byte, Tick) {
+void Mc2004Device::onByte(uint8_t byte, Tick now) {
   switch (state_) {
     case State::Value:
-      hostWrite(markerBus_, writeAddress_, byte);
+      hostWrite(markerBus_, writeAddress_, byte, now);
       state_ = State::Idle;
       return;
     case State::AfterMarker:

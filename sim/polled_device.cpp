@@ -2,10 +2,10 @@
 
 namespace kw::sim {
 
-void PolledDevice::onByte(uint8_t byte, Tick) {
+void PolledDevice::onByte(uint8_t byte, Tick now) {
   if (writeAddress_ >= 0) {
     // Any byte is a value, bit 7 included.
-    applyWrite(0, writeAddress_, byte);
+    applyWrite(0, writeAddress_, byte, now);
     writeAddress_ = -1;
     return;
   }

@@ -15,6 +15,10 @@ SimBus::SimBus() {
   values_[0][kPowerAddress] = kPowerBit;
 }
 
+SimBus::~SimBus() {
+  for (const auto& listener : listeners()) listener->busGone();
+}
+
 uint8_t SimBus::get(int bus, int address) const {
   if (!inRange(bus, address)) return 0;
   std::lock_guard lock(mutex_);
@@ -67,7 +71,18 @@ bool SimBus::demo() const {
 }
 
 void SimBus::advance(Tick now) {
-  std::lock_guard lock(mutex_);
+  std::shared_ptr<const Listeners> listeners;
+  {
+    std::lock_guard lock(mutex_);
+    advanceDemoLocked(now);
+    listeners = listeners_;
+  }
+  // Modules answer outside the lock: their answers are set() calls.
+  if (listeners)
+    for (const auto& listener : *listeners) listener->advance(now);
+}
+
+void SimBus::advanceDemoLocked(Tick now) {
   if (!demo_) return;
   if (!demoArmed_) {
     demoArmed_ = true;
@@ -96,6 +111,60 @@ void SimBus::showDemoLocked(uint32_t step) {
   const auto v = demoValues(step);
   for (size_t i = 0; i < kDemoAddresses.size(); ++i)
     setLocked(kDemoAddresses[i].first, kDemoAddresses[i].second, v[i]);
+}
+
+bool SimBus::hostWrite(int bus, int address, uint8_t value, Tick now) {
+  bool changed = false;
+  std::shared_ptr<const Listeners> listeners;
+  {
+    std::lock_guard lock(mutex_);
+    if (!inRange(bus, address)) return false;
+    changed = setLocked(bus, address, value);
+    listeners = listeners_;
+  }
+  if (listeners)
+    for (const auto& listener : *listeners) listener->hostWrite(bus, address, value, now);
+  return changed;
+}
+
+void SimBus::addListener(std::shared_ptr<BusListener> listener) {
+  if (!listener) return;
+  std::lock_guard lock(mutex_);
+  auto next = listeners_ ? std::make_shared<Listeners>(*listeners_) : std::make_shared<Listeners>();
+  next->push_back(std::move(listener));
+  listeners_ = std::move(next);
+}
+
+void SimBus::removeListener(const BusListener* listener) {
+  std::lock_guard lock(mutex_);
+  if (!listeners_) return;
+  auto next = std::make_shared<Listeners>(*listeners_);
+  std::erase_if(*next, [listener](const auto& l) { return l.get() == listener; });
+  listeners_ = std::move(next);
+}
+
+std::vector<std::shared_ptr<BusListener>> SimBus::listeners() const {
+  std::lock_guard lock(mutex_);
+  return listeners_ ? *listeners_ : Listeners{};
+}
+
+void SimBus::claimProgramming(int bus, const void* owner) {
+  if (bus < 0 || bus >= kBuses) return;
+  std::lock_guard lock(mutex_);
+  programmingOwner_[static_cast<size_t>(bus)] = owner;
+}
+
+void SimBus::releaseProgramming(int bus, const void* owner) {
+  if (bus < 0 || bus >= kBuses) return;
+  std::lock_guard lock(mutex_);
+  auto& held = programmingOwner_[static_cast<size_t>(bus)];
+  if (held == owner) held = nullptr;
+}
+
+const void* SimBus::programmingOwner(int bus) const {
+  if (bus < 0 || bus >= kBuses) return nullptr;
+  std::lock_guard lock(mutex_);
+  return programmingOwner_[static_cast<size_t>(bus)];
 }
 
 uint64_t SimBus::changeCursor() const {

@@ -143,8 +143,8 @@ void SimDevice::send(const std::vector<uint8_t>& bytes, Tick now, uint32_t delay
   lineUs_ = endUs % 1000;
 }
 
-bool SimDevice::applyWrite(int bus, int address, uint8_t value) {
-  const bool changed = bus_.set(bus, address, value);
+bool SimDevice::applyWrite(int bus, int address, uint8_t value, Tick now) {
+  const bool changed = bus_.hostWrite(bus, address, value, now);
   if (observer_) observer_(bus, address, value);
   return changed;
 }

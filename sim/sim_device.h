@@ -22,6 +22,23 @@
 
 namespace kw::sim {
 
+class SimBus;
+
+// Something on the bus that reacts to the host: the simulated modules. It hears every
+// write the host makes through an interface (a module's own answers, made with
+// SimBus::set, are not host writes) and the passing of time. Both calls come without any
+// lock of the bus held, so a listener may read and set bus values from them.
+class BusListener {
+ public:
+  virtual ~BusListener() = default;
+  // The host wrote `value` to `address` of `bus` (0 or 1) at `now`.
+  virtual void hostWrite(int bus, int address, uint8_t value, Tick now) = 0;
+  // Time has reached `now`: due answers are put on the bus.
+  virtual void advance(Tick now) = 0;
+  // The bus is going away; the listener must not use it any more.
+  virtual void busGone() {}
+};
+
 // One two-bus SX system: buses 0 (SX0) and 1 (SX1), 128 addresses each, plus track power.
 // Safe to use from several threads: the program's bus thread reads it through a device
 // while a test or the window sets values.
@@ -38,6 +55,9 @@ class SimBus {
       {{0, 20}, {0, 21}, {0, 22}, {0, 23}, {1, 40}}};
 
   SimBus();
+  ~SimBus();
+  SimBus(const SimBus&) = delete;
+  SimBus& operator=(const SimBus&) = delete;
 
   // Out-of-range buses and addresses read as 0 and are not written.
   uint8_t get(int bus, int address) const;
@@ -51,10 +71,25 @@ class SimBus {
   // with trains running. Switching it on shows the first pattern at once.
   void setDemo(bool on);
   bool demo() const;
-  // Moves the demo on to `now`; devices call it whenever the host looks at them.
+  // Moves the demo and the listeners on to `now`; devices call it whenever the host looks
+  // at them.
   void advance(Tick now);
   // The values the demo shows at step n, in the order of kDemoAddresses.
   static std::array<uint8_t, kDemoAddresses.size()> demoValues(uint32_t step);
+
+  // A write of the host through an interface: set like set(), then every listener hears
+  // it, even when the value did not change. True when the value changed.
+  bool hostWrite(int bus, int address, uint8_t value, Tick now);
+  void addListener(std::shared_ptr<BusListener> listener);
+  void removeListener(const BusListener* listener);
+  std::vector<std::shared_ptr<BusListener>> listeners() const;
+
+  // Which module holds the programming mode of each bus (0 or 1): at most one at a time,
+  // so that only one module serves the register window. Taking it takes it from any
+  // other; releasing only releases what `owner` holds.
+  void claimProgramming(int bus, const void* owner);
+  void releaseProgramming(int bus, const void* owner);
+  const void* programmingOwner(int bus) const;
 
   // Change tracking. Every change gets a stamp; a reader keeps a cursor and asks for what
   // changed after it, so several event devices can follow one bus independently.
@@ -65,8 +100,10 @@ class SimBus {
   std::vector<std::pair<int, int>> takeChanges();
 
  private:
+  using Listeners = std::vector<std::shared_ptr<BusListener>>;
   bool setLocked(int bus, int address, uint8_t value);
   void showDemoLocked(uint32_t step);
+  void advanceDemoLocked(Tick now);
 
   mutable std::mutex mutex_;
   std::array<std::array<uint8_t, kAddresses>, kBuses> values_{};
@@ -77,6 +114,10 @@ class SimBus {
   bool demoArmed_ = false;
   Tick nextDemo_ = 0;
   uint32_t demoStep_ = 0;
+  // Replaced as a whole when a listener comes or goes, so a caller takes the current list
+  // under the lock and calls it after letting go.
+  std::shared_ptr<const Listeners> listeners_;
+  std::array<const void*, kBuses> programmingOwner_{};
 };
 
 // Faults a test can switch on, at any time and from any thread.
@@ -146,8 +187,9 @@ class SimDevice {
   void reply(uint8_t byte) { reply_.push_back(byte); }
   // Puts a block on the line, starting `delayMs` after `now` (and after what is on the line).
   void send(const std::vector<uint8_t>& bytes, Tick now, uint32_t delayMs = 1);
-  // Applies a host write to the bus and tells the observer; true when the value changed.
-  bool applyWrite(int bus, int address, uint8_t value);
+  // Applies a host write made at `now` to the bus (its modules hear it) and tells the
+  // observer; true when the value changed.
+  bool applyWrite(int bus, int address, uint8_t value, Tick now);
 
   SimBus& bus_;
 

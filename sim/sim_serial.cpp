@@ -3,6 +3,8 @@
 #include <cctype>
 #include <string>
 
+#include "sim/sim_modules.h"
+
 namespace kw::sim {
 
 uint32_t baudFromMode(const std::string& mode) {
@@ -158,7 +160,11 @@ std::unique_ptr<SerialPort> SimSerialPorts::open(int port, const SerialSettings&
       auto bus = busLocked(*s);
       auto device = makeDevice(known ? cls : 1, *bus);
       if (device) {
-        if (autoDemo_) bus->setDemo(true);
+        if (autoDemo_) {
+          bus->setDemo(true);
+          if (!s->modulesAdded) addStandardLayout(*bus);
+          s->modulesAdded = true;
+        }
         s->device = std::move(device);
         s->autoCreated = true;
       }
@@ -169,16 +175,33 @@ std::unique_ptr<SerialPort> SimSerialPorts::open(int port, const SerialSettings&
   return std::make_unique<SimSerialPort>(s->device, clock_, settings, busLocked(*s));
 }
 
+bool SimSerialPorts::pressProgrammingKey(int family) {
+  std::vector<std::shared_ptr<SimBus>> buses;
+  {
+    std::lock_guard lock(mutex_);
+    for (int port = 1; port <= kPorts; ++port)
+      if (const auto& bus = slots_[static_cast<size_t>(port)].bus) buses.push_back(bus);
+  }
+  // The key is pressed without the ports' lock: it sets bus values.
+  for (const auto& bus : buses) {
+    const auto module = findModule(*bus, family);
+    if (module && module->hasKey()) return module->pressKey();
+  }
+  return false;
+}
+
 PortFactory makeSimPortFactory(std::shared_ptr<SimSerialPorts> ports) {
   return [ports = std::move(ports)](int port, const SerialSettings& settings) {
     return ports->open(port, settings);
   };
 }
 
-PortFactory makeSimPortFactory(Clock& clock) {
+SimPorts makeSimPorts(Clock& clock) {
   auto ports = std::make_shared<SimSerialPorts>(clock);
   ports->setAutoCreate(true, true);
-  return makeSimPortFactory(std::move(ports));
+  return {makeSimPortFactory(ports), ports};
 }
+
+PortFactory makeSimPortFactory(Clock& clock) { return makeSimPorts(clock).factory; }
 
 }  // namespace kw::sim

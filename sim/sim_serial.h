@@ -70,8 +70,13 @@ class SimSerialPorts final : public SerialPorts {
 
   // Auto-create: an open of a port without a device (or with an auto-created device of
   // another class that is not in use) makes a device of settings.protocolClass
-  // (FCC: 322-byte frames); `demo` puts its bus into demo mode.
+  // (FCC: 322-byte frames); `demo` puts its bus into demo mode and, once per bus, puts
+  // the standard layout of simulated modules on it (sim_modules.h).
   void setAutoCreate(bool on, bool demo);
+
+  // Presses the programming key of the first module of `family` (5..9) on the buses of
+  // COM1..COM8 in that order; false when no bus has one.
+  bool pressProgrammingKey(int family);
 
   // nullptr for a port out of range, without device, unplugged, or already open.
   std::unique_ptr<SerialPort> open(int port, const SerialSettings& settings) override;
@@ -81,6 +86,7 @@ class SimSerialPorts final : public SerialPorts {
     std::shared_ptr<SimBus> bus;
     std::shared_ptr<SimDevice> device;
     bool autoCreated = false;
+    bool modulesAdded = false;
   };
   Slot* slot(int port);
   std::shared_ptr<SimBus> busLocked(Slot& s);
@@ -95,9 +101,17 @@ class SimSerialPorts final : public SerialPorts {
 // What a router of serial ports calls for a port configured as simulated.
 using PortFactory = std::function<std::unique_ptr<SerialPort>(int port, const SerialSettings&)>;
 
-// Simulated devices of the configured class, each on its own bus in demo mode, so the
-// program shows a live bus without hardware. `clock` must outlive the factory and its ports.
+// Simulated devices of the configured class, each on its own bus in demo mode with the
+// standard layout of modules, so the program shows a live bus and modules to program
+// without hardware. `clock` must outlive the factory and its ports.
 PortFactory makeSimPortFactory(Clock& clock);
+// The same, with the ports behind the factory, through which the program reaches the
+// modules' programming keys.
+struct SimPorts {
+  PortFactory factory;
+  std::shared_ptr<SimSerialPorts> ports;
+};
+SimPorts makeSimPorts(Clock& clock);
 // The same on ports the caller keeps, for reaching the buses and devices behind them.
 PortFactory makeSimPortFactory(std::shared_ptr<SimSerialPorts> ports);
 

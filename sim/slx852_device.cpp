@@ -2,10 +2,10 @@
 
 namespace kw::sim {
 
-void Slx852Device::onByte(uint8_t byte, Tick) {
+void Slx852Device::onByte(uint8_t byte, Tick now) {
   switch (state_) {
     case State::Value:
-      hostWrite(writeBus_, writeAddress_, byte);
+      hostWrite(writeBus_, writeAddress_, byte, now);
       state_ = State::Idle;
       return;
     case State::WriteAddress:

@@ -4,6 +4,9 @@
 
 #ifndef _WIN32
 
+#include <chrono>
+#include <thread>
+
 #include "sim/sim_process.h"
 
 namespace kw::sim::test {
@@ -63,6 +66,45 @@ TEST(KantelwerkSim, FccFrameOnAPseudoTerminal) {
   sim.send({0x01, 0x85, 0x2A});
   EXPECT_EQ(sim.receive(1).size(), 1u);
   EXPECT_EQ(sim.lineStarting("write"), "write 1 5 42");
+}
+
+TEST(KantelwerkSim, ModulesAnswerAndTakeCommands) {
+  SimProcess sim({"--class", "1", "--modules"});
+  if (!sim.running()) GTEST_SKIP() << "kantelwerk-sim not built";
+  ASSERT_TRUE(sim.openTerminal());
+
+  // The request for family 3 at 16; once the last write is carried out, the answer follows
+  // within milliseconds.
+  sim.send({0x80 | 104, 40, 0x80 | 107, 16, 0x80 | 106, 168});
+  EXPECT_EQ(sim.lineStarting("write 0 106"), "write 0 106 168");
+  sim.command("param 3 1");
+  EXPECT_EQ(sim.lineStarting("param"), "param 3 1 16 0 0");
+  Bytes answer;
+  for (int i = 0; i < 100 && answer != Bytes{40, 0}; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    sim.send({106, 106, 107, 107});
+    answer = sim.receive(2);
+  }
+  EXPECT_EQ(answer, (Bytes{40, 0}));
+
+  sim.command("key 6");
+  EXPECT_EQ(sim.lineStarting("key"), "key 6 on");
+  sim.command("key 6");
+  EXPECT_EQ(sim.lineStarting("key"), "key 6 off");
+  sim.command("key 0/16");
+  EXPECT_EQ(sim.lineStarting("key"), "key 0/16 none");
+  sim.command("silent 7 1");
+  sim.command("key 7");
+  EXPECT_EQ(sim.lineStarting("key"), "key 7 none");
+  sim.command("wrongversion 0/15 1");
+  sim.command("param 0/15 27");
+  EXPECT_EQ(sim.lineStarting("param"), "param 0/15 27 18 0 0");
+  // The device's own fault commands still work.
+  sim.command("silent 1");
+  sim.command("get 0 5");
+  EXPECT_EQ(sim.lineStarting("value"), "value 0 5 0");
+  sim.send({5, 5});
+  EXPECT_TRUE(sim.receive(1, 300).empty());
 }
 
 TEST(KantelwerkSim, RejectsBadArguments) {

@@ -1,0 +1,92 @@
+// Family 1: modules with eight outputs. Parameter 1 holds the module address and the
+// second address.
+//
+// Sub-type 18 (the older module): parameter 12 is the firmware version (first byte, the
+// module's own) and an additional value (second byte). A write to address 1 while 12 is
+// selected stores nothing and makes the module show 12 again: that is how a host reads
+// the version once more after the window was touched.
+//
+// Sub-type 19 (the newer module) takes its addresses through parameter 12 as a command:
+// the host puts the address on 1 and the second address on 3, and 64 on address 2 makes
+// the module take both into parameter 1. Parameter 14 is the firmware version (major,
+// minor), 11 an additional address with its two values. A 0 written to 1..3 under any
+// other parameter only clears the window; nothing is stored.
+#include "sim/module_families.h"
+
+namespace kw::sim {
+
+namespace {
+
+constexpr int kAddresses = 1;
+constexpr int kAdditional = 11;
+constexpr int kCommand = 12;
+constexpr int kVersion19 = 14;
+constexpr uint8_t kCommit = 64;
+
+// 31 reads as 3.01: new enough for the additional value (30 and later).
+constexpr uint8_t kVersion18 = 31;
+// Older than 20: taken for a module of the first series.
+constexpr uint8_t kWrongVersion18 = 19;
+constexpr ParameterValue kFirmware19{1, 5, 0};  // 01.05
+
+class ServoModule18 final : public SimModule {
+ public:
+  ServoModule18(int bus, int address) : SimModule(1, 18, bus, address) {
+    setParameter(kAddresses, static_cast<uint8_t>(address), 0, 0);
+    setParameter(kCommand, kVersion18, 0, 0);
+  }
+
+ protected:
+  WindowEffect windowWrite(int p, int index, uint8_t value) override {
+    if (p == kCommand && index == 1) return WindowEffect::Represent;
+    return SimModule::windowWrite(p, index, value);
+  }
+
+  ParameterValue present(int p) const override {
+    ParameterValue v = SimModule::present(p);
+    if (p == kCommand && wrongVersion()) v[0] = kWrongVersion18;
+    return v;
+  }
+};
+
+class ServoModule19 final : public SimModule {
+ public:
+  ServoModule19(int bus, int address) : SimModule(1, 19, bus, address) {
+    setParameter(kAddresses, static_cast<uint8_t>(address), 0, 0);
+    setParameter(kVersion19, kFirmware19[0], kFirmware19[1], kFirmware19[2]);
+    setParameter(kAdditional, 0, 1, 1);
+  }
+
+ protected:
+  WindowEffect windowWrite(int p, int index, uint8_t value) override {
+    if (p == kCommand) return command(index, value);
+    if (p == kVersion19 || value == 0) return WindowEffect::Ignore;
+    return WindowEffect::Store;
+  }
+
+  ParameterValue present(int p) const override {
+    if (p == kVersion19 && wrongVersion()) return {};
+    return SimModule::present(p);
+  }
+
+ private:
+  // Address and second address wait on 1 and 3 of the command until 64 comes on 2.
+  WindowEffect command(int index, uint8_t value) {
+    if (index != 2) return WindowEffect::Store;
+    if (value == kCommit) {
+      const ParameterValue& c = stored(kCommand);
+      stored(kAddresses) = {c[0], c[2], 0};
+    }
+    return WindowEffect::Ignore;
+  }
+};
+
+}  // namespace
+
+std::shared_ptr<SimModule> makeServoModule(int subtype, int bus, int address) {
+  if (subtype == 18) return std::make_shared<ServoModule18>(bus, address);
+  if (subtype == 19) return std::make_shared<ServoModule19>(bus, address);
+  return nullptr;
+}
+
+}  // namespace kw::sim
