@@ -228,7 +228,13 @@ void WxUi::showValue(int window, int control, const ControlValue& v, unsigned bi
     if (isEdit(kind)) {
       auto* t = static_cast<wxTextCtrl*>(widget);
       const wxString s = toWx(v.text);
-      if (t->GetValue() != s) t->ChangeValue(s);
+      if (t->GetValue() != s) {
+        // The length limit is for typing: GTK would drop a longer value the program shows
+        // (a read-out's "0.70" in a three-character field), so it is lifted meanwhile.
+        const int limit = c->desc.multiLine ? 0 : c->desc.maxLength;
+        if (limit > 0) t->SetMaxLength(static_cast<long>(s.length()) > limit ? 0 : limit);
+        t->ChangeValue(s);
+      }
     } else if (kind == ControlKind::Spin) {
       // Clearing and the read-out put "0" into fields whose range starts at 1: the control
       // widens its range to show it rather than silently showing the minimum.
