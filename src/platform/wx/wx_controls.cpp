@@ -374,7 +374,11 @@ bool WxUi::createControl(int window, const ControlSpec& desc) {
 
   // A number used again replaces the old control.
   if (ControlWidget* old = findControl(window, desc.id)) {
-    if (old->widget) old->widget->Destroy();
+    if (old->box) {
+      old->box->Destroy();  // takes the label inside with it
+    } else if (old->widget) {
+      old->widget->Destroy();
+    }
     w->controls.erase(desc.id);
     Lock l(mutex_);
     if (auto it = store_.find(window); it != store_.end()) it->second.controls.erase(desc.id);
@@ -395,13 +399,17 @@ bool WxUi::createControl(int window, const ControlSpec& desc) {
 
   switch (desc.kind) {
     case ControlKind::Label:
+      cw.widget = new wxStaticText(parent, wxID_ANY, caption, pos, size,
+                                   wxST_NO_AUTORESIZE | alignStyle(desc.align));
+      break;
     case ControlKind::StatusLabel: {
       // Status labels are right-aligned in a thin border, like the fields they report on.
-      const bool status = desc.kind == ControlKind::StatusLabel;
-      const Align a = status ? Align::Right : desc.align;
-      cw.widget = new wxStaticText(parent, wxID_ANY, caption, pos, size,
-                                   wxST_NO_AUTORESIZE | alignStyle(a) |
-                                       (status ? wxBORDER_SIMPLE : wxBORDER_NONE));
+      // GTK draws no border around a static text, so a bordered panel holds it.
+      auto* box = new wxPanel(parent, wxID_ANY, pos, size, wxBORDER_SIMPLE);
+      const wxSize inner(std::max(1, size.x - 5), std::max(1, size.y - 2));
+      cw.box = box;
+      cw.widget = new wxStaticText(box, wxID_ANY, caption, wxPoint(1, 0), inner,
+                                   wxST_NO_AUTORESIZE | alignStyle(Align::Right));
       break;
     }
     case ControlKind::NumericField:
@@ -898,7 +906,10 @@ void WxUi::setVisible(int window, int control, bool visible) {
     postToMain([this, window, control, visible] { setVisible(window, control, visible); });
     return;
   }
-  if (ControlWidget* c = findControl(window, control)) c->widget->Show(visible);
+  if (ControlWidget* c = findControl(window, control)) {
+    c->widget->Show(visible);
+    if (c->box) c->box->Show(visible);
+  }
 }
 
 void WxUi::setBackground(int window, int control, Colour colour) {

@@ -82,6 +82,7 @@ struct WindowValue {
 struct ControlWidget {
   ControlSpec desc;
   wxWindow* widget = nullptr;
+  wxWindow* box = nullptr;  // bordered panel around a status label, else none
   wxRadioButton* sentinel = nullptr;  // hidden group member that holds "none selected"
 };
 
