@@ -63,13 +63,7 @@ void readAddress(const ModuleRun& run) { run.setText(kAddress, pad(run.query(1).
 void readTime(const ModuleRun& run) {
   const int v = run.query(2).a1;
   run.setText(kSeconds, withTwoDecimals((v & 7) * kStepHundredths));
-  // Bits 4 and 3 together are no setting of the form: the options stay as they are.
-  if ((v & 24) == 0) selectOption(run, kBit3Off, kBit3On);
-  if ((v & 24) == 8) selectOption(run, kBit3On, kBit3Off);
-  if ((v & 64) != 0)
-    selectOption(run, kBit6On, kBit6Off);
-  else
-    selectOption(run, kBit6Off, kBit6On);
+  showTimeFlags(run, v, {kBit3Off, kBit3On, kBit6Off, kBit6On});
 }
 
 void readDigit(const ModuleRun& run) {

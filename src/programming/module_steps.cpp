@@ -29,6 +29,15 @@ void selectOption(const ModuleRun& run, int on, int off) {
   run.setState(off, 0);
 }
 
+void showTimeFlags(const ModuleRun& run, int v, const TimeFlagOptions& o) {
+  if ((v & 24) == 0) selectOption(run, o.bit3Off, o.bit3On);
+  if ((v & 24) == 8) selectOption(run, o.bit3On, o.bit3Off);
+  if ((v & 64) != 0)
+    selectOption(run, o.bit6On, o.bit6Off);
+  else
+    selectOption(run, o.bit6Off, o.bit6On);
+}
+
 void selectIndex(const ModuleRun& run, int list, int index) {
   run.ctx.ui.setSelection(win::kMain, list, index);
 }

@@ -44,6 +44,13 @@ bool confirmNonFactoryOption(const ModuleRun& run);
 
 // Selects option `on` and clears its partner `off` (the read-out sets both explicitly).
 void selectOption(const ModuleRun& run, int on, int off);
+// The option pairs of a switching module's time byte: bit 3 and bit 6.
+struct TimeFlagOptions {
+  int bit3Off, bit3On, bit6Off, bit6On;
+};
+// Shows bits 3 and 6 of `v` in their options; bits 4 and 3 together are no setting of
+// the form, so then the bit-3 options stay as they are.
+void showTimeFlags(const ModuleRun& run, int v, const TimeFlagOptions& o);
 // Selects list item `index` (0-based).
 void selectIndex(const ModuleRun& run, int list, int index);
 
