@@ -67,3 +67,37 @@ TEST(SimulatedLayout, ProgramClearAndReadBack) {
 
 }  // namespace
 }  // namespace kw::test
+
+namespace kw::test {
+namespace {
+
+// A module that does not answer: the read-out runs to its end on the fixed waits, the
+// guarded fields stay empty, the unguarded ones show the zeros on the bus.
+TEST(SimulatedLayout, SilentModuleReadOutEndsWithEmptyFields) {
+  struct Case {
+    int family, innerTab;
+    std::vector<std::pair<int, std::string>> shown;
+  };
+  const Case cases[] = {
+      {0, 2, {{2028, ""}, {2032, ""}, {2042, ""}, {2029, ""}}},
+      {3, -1, {{2327, "000"}, {2329, "0"}}},
+      {9, -1, {{2607, "000"}, {2609, "0.00"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.family);
+    LayoutHarness h;
+    for (const auto& m : sim::modulesOn(h.bus())) m->faults.silent = true;
+    h.boot();
+    h.showFamily(c.family, c.innerTab);
+    h.programmingModeOn();
+    const Tick start = h.clock.now();
+    h.press(ctl::kRead, 40000);
+    EXPECT_TRUE(h.unlocked());
+    for (const auto& [field, text] : c.shown) EXPECT_EQ(h.text(field), text) << field;
+    EXPECT_LT(tickDiff(h.clock.now(), start), 40100);
+    EXPECT_EQ(h.ui.messages.size(), 1u);  // only the read-out's question
+  }
+}
+
+}  // namespace
+}  // namespace kw::test
