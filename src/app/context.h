@@ -64,6 +64,7 @@ struct AppContext {
   // Shell state.
   int language = kLanguageGerman;
   std::string startDirectory;
+  bool prefsWriteReported = false;  // a failed write of the program preferences was told
   std::atomic<uint8_t> cancelRequested{0};
   std::atomic<uint8_t> clockEnd{0};  // ends the clock thread for good (quit, restart)
   LanguageFileTable languageFiles = makeLanguageFileTable();

@@ -39,7 +39,7 @@ void startUp(AppContext& ctx) {
   ctx.language = kLanguageGerman;
   ctx.startDirectory = ctx.system.currentDirectory();
 
-  loadLanguage(ctx.system, ctx.ui, ctx.languageFiles, kLanguageGerman, ctx.texts);
+  loadStartTexts(ctx);
   showStartWindow(ctx, "Start: " + ctx.text(100));
   registerImages(ctx.ui);
 
@@ -92,7 +92,7 @@ void runMainLoop(AppContext& ctx) {
 void dispatchEvent(AppContext& ctx, const UiEvent& e) {
   switch (e.type) {
     case EventType::KeyF1:
-      openHelp(ctx.system, ctx.helpTable, ctx.language, 7);
+      showHelp(ctx);
       return;
     case EventType::KeyF2:
       saveProgramPreferences(ctx);
@@ -113,8 +113,7 @@ void registerShellRows(Dispatcher& d) {
   d.onClose(win::kSteller, [](AppContext& c, const UiEvent&) { closeStellerWindow(c); });
 
   d.onMenu(menu::kQuit, [](AppContext& c, const UiEvent&) { requestQuit(c); });
-  d.onMenu(menu::kHelp,
-           [](AppContext& c, const UiEvent&) { openHelp(c.system, c.helpTable, c.language, 7); });
+  d.onMenu(menu::kHelp, [](AppContext& c, const UiEvent&) { showHelp(c); });
   const int languageItems[4] = {menu::kGerman, menu::kEnglish, menu::kItalian, menu::kFrench};
   for (int lang = 1; lang <= 4; ++lang)
     d.onMenu(languageItems[lang - 1],
@@ -141,6 +140,19 @@ void registerShellRows(Dispatcher& d) {
     notePositionPanel(c);
     if (c.ui.state(win::kMain, 2288) != 0) checkAddressField(c, e.control);
   });
+}
+
+void showHelp(AppContext& ctx) {
+  constexpr int kOwnHelp = 7;
+  if (ctx.language == kLanguageFrench) {
+    // There is no French help: say which languages there are and open the English one.
+    ctx.ui.messageBox(win::kMain, ctx.text(21), ctx.text(29), mb::kOk | mb::kIconInformation);
+    if (openHelp(ctx.system, ctx.helpTable, kLanguageEnglish, kOwnHelp)) return;
+  } else if (openHelp(ctx.system, ctx.helpTable, ctx.language, kOwnHelp)) {
+    return;
+  }
+  ctx.ui.messageBox(win::kMain, ctx.text(21), ctx.text(28) + "\n" + ctx.system.currentDirectory() + "Help",
+                    mb::kOk | mb::kIconInformation);
 }
 
 void pressSimulatedKey(AppContext& ctx, int family) {
@@ -172,7 +184,7 @@ void pumpedWait(AppContext& ctx, uint32_t ms) {
   }
 }
 
-void saveProgramPreferences(AppContext& ctx) {
+bool saveProgramPreferences(AppContext& ctx) {
   ProgramPreferences p = ctx.programPrefs;
   p.language = static_cast<uint8_t>(ctx.language);
   p.bus = static_cast<uint8_t>(ctx.currentBus());
@@ -188,7 +200,17 @@ void saveProgramPreferences(AppContext& ctx) {
   p.stellerPosX = steller.X;
   p.stellerPosY = steller.Y;
   ctx.programPrefs = p;
-  writeProgramPreferences(ctx.system, ctx.clock, p);
+  if (writeProgramPreferences(ctx.system, ctx.clock, p)) return true;
+  // Said once a run: F2 and quitting would otherwise repeat it every time.
+  if (!ctx.prefsWriteReported) {
+    ctx.prefsWriteReported = true;
+    const std::string why = lastSystemError();
+    ctx.ui.messageBox(win::kMain, ctx.text(25),
+                      ctx.text(26) + "\n" + ctx.system.currentDirectory() +
+                          kProgramPreferencesFile + (why.empty() ? "" : "\n\n" + why),
+                      mb::kOk | mb::kIconWarning);
+  }
+  return false;
 }
 
 void requestQuit(AppContext& ctx) {
@@ -221,6 +243,9 @@ void quitConfirmed(AppContext& ctx) {
     }
   }
 
+  // The user has decided: the window goes at once, the pauses of the stop run behind it.
+  ctx.ui.showWindow(win::kMain, false);
+  ctx.ui.processPendingEvents();
   ctx.busThread.stop(400);
   ctx.clock.sleep(100);
   stopClockThread(ctx);

@@ -54,8 +54,11 @@ void submitBusRequest(AppContext& ctx, int address, int value);
 void pumpedWait(AppContext& ctx, uint32_t ms);
 void drainOverflow(AppContext& ctx);
 
-// Program preference file from the current state (Steller window included).
-void saveProgramPreferences(AppContext& ctx);
+// Program preference file from the current state (Steller window included). False when
+// it could not be written; the user is told once a run.
+bool saveProgramPreferences(AppContext& ctx);
+// F1: the help of the current language, or a message that says where the help files are.
+void showHelp(AppContext& ctx);
 
 // Address fields accept 0..111; anything else is refused with a message.
 void checkAddressField(AppContext& ctx, int control);
@@ -76,6 +79,9 @@ std::string versionText();
 std::string titleText(const LanguageTexts& texts);
 void showStartWindow(AppContext& ctx, const std::string& text);
 void buildMainMenu(AppContext& ctx);
+// The texts of the start window: German, or the first language whose file is there; ends
+// the program with a message naming the folder when there is none.
+void loadStartTexts(AppContext& ctx);
 void buildUserInterface(AppContext& ctx, int language, bool showWait, bool restart);
 void switchLanguage(AppContext& ctx, int language);
 

@@ -93,9 +93,40 @@ void buildMainMenu(AppContext& ctx) {
     ctx.ui.setMenuCheck(win::kMain, kLanguageMenuItems[ctx.language], true);
 }
 
+static int firstLanguageWithFile(AppContext& ctx) {
+  for (int l = kLanguageGerman; l <= kLanguageFrench; ++l)
+    if (ctx.system.fileExists(ctx.languageFiles[static_cast<size_t>(l)][0])) return l;
+  return 0;
+}
+
+[[noreturn]] static void endWithoutLanguageFiles(AppContext& ctx) {
+  ctx.ui.messageBox(win::kMain, "Error",
+                    "Language file not found: " + ctx.languageFiles[kLanguageGerman][0] +
+                        "\n\nNo language file (Kantel_V4.Lang_DE, _EN, _IT, _FR) is in the "
+                        "folder\n" + ctx.system.currentDirectory(),
+                    mb::kOk | mb::kIconError);
+  endProgram(ctx);
+}
+
+void loadStartTexts(AppContext& ctx) {
+  // The start window speaks German; without that file any other language will do.
+  const int l = firstLanguageWithFile(ctx);
+  if (l == 0) endWithoutLanguageFiles(ctx);
+  loadLanguage(ctx.system, ctx.ui, ctx.languageFiles, l, ctx.texts);
+}
+
 void buildUserInterface(AppContext& ctx, int language, bool showWait, bool restart) {
   ctx.language = (language >= 1 && language <= 4) ? language : kLanguageGerman;
-  loadLanguage(ctx.system, ctx.ui, ctx.languageFiles, ctx.language, ctx.texts);
+  if (!loadLanguage(ctx.system, ctx.ui, ctx.languageFiles, ctx.language, ctx.texts)) {
+    // A window without words is no use: this run takes a language whose file is there.
+    // The choice stays stored, so the language comes back once its file does.
+    const int fallback = firstLanguageWithFile(ctx);
+    if (fallback == 0) endWithoutLanguageFiles(ctx);
+    loadLanguage(ctx.system, ctx.ui, ctx.languageFiles, fallback, ctx.texts);
+    ctx.ui.messageBox(win::kMain, "Error",
+                      ctx.text(31) + "\n" + ctx.languageFiles[static_cast<size_t>(fallback)][0],
+                      mb::kOk | mb::kIconInformation);
+  }
   buildMainMenu(ctx);
 
   if (showWait) {
@@ -136,7 +167,23 @@ void buildUserInterface(AppContext& ctx, int language, bool showWait, bool resta
 }
 
 void switchLanguage(AppContext& ctx, int language) {
-  if (language == ctx.language) return;
+  if (language == ctx.language || language < kLanguageGerman || language > kLanguageFrench) return;
+  const std::string& file = ctx.languageFiles[static_cast<size_t>(language)][0];
+  if (!ctx.system.fileExists(file)) {
+    // Restarting would only show the same error at every start from now on.
+    ctx.ui.messageBox(win::kMain, "Error", "Language file not found: " + file,
+                      mb::kOk | mb::kIconError);
+    return;
+  }
+  // The new instance takes its language from the program preference file: if that cannot
+  // be written, it would come back in the old language.
+  const int before = ctx.language;
+  ctx.language = language;
+  if (!saveProgramPreferences(ctx)) {
+    ctx.language = before;
+    ctx.ui.messageBox(win::kMain, ctx.text(25), ctx.text(27), mb::kOk | mb::kIconWarning);
+    return;
+  }
   buildUserInterface(ctx, language, true, true);
 }
 

@@ -751,8 +751,15 @@ void runServiceDialog(AppContext& ctx) {
     if (e.window == win::kService) {
       if (e.type == EventType::CloseBox) break;
       if (e.control == kOk && e.type == EventType::Click) {
-        const int a = decimalValue(ui.text(win::kService, kServiceA)) & 0xFF;
-        const int bValue = decimalValue(ui.text(win::kService, kServiceB)) & 0xFF;
+        const int a = decimalValue(ui.text(win::kService, kServiceA));
+        const int bValue = decimalValue(ui.text(win::kService, kServiceB));
+        // A bus value is one byte: 300 would silently go out as 44.
+        const int bad = a > 255 ? kServiceA : bValue > 255 ? kServiceB : 0;
+        if (bad != 0) {
+          ui.messageBox(win::kService, ctx.text(635), ctx.text(32), mb::kOk | mb::kIconError);
+          ui.setFocus(win::kService, bad);
+          continue;
+        }
         submitBusRequest(ctx, 1, bValue);
         pumpedWait(ctx, 200);
         submitBusRequest(ctx, 2, a);

@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -163,6 +164,11 @@ bool HostSystem::programInstalled(const std::string& path) {
 void HostSystem::exitProcess(int code) {
   std::fflush(nullptr);
   std::_Exit(code);
+}
+
+std::string lastSystemError() {
+  const int e = errno;
+  return e != 0 ? std::string(std::strerror(e)) : std::string();
 }
 
 }  // namespace kw

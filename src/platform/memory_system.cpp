@@ -1,5 +1,7 @@
 #include "platform/memory_system.h"
 
+#include <cerrno>
+
 namespace kw {
 
 std::optional<std::string> MemorySystem::readFile(const std::string& path) {
@@ -10,7 +12,10 @@ std::optional<std::string> MemorySystem::readFile(const std::string& path) {
 }
 
 bool MemorySystem::writeFileAtomic(const std::string& path, const std::string& bytes) {
-  if (failWrites) return false;
+  if (failWrites) {
+    errno = EACCES;  // as a read-only folder answers
+    return false;
+  }
   files[path] = bytes;
   ++writes;
   if (onWrite) onWrite(path);

@@ -36,6 +36,10 @@ class System {
   [[noreturn]] virtual void exitProcess(int code) = 0;
 };
 
+// The system's wording of the error of the last failed call on this thread (errno), for
+// messages that say why a file could not be written.
+std::string lastSystemError();
+
 // The real operating system.
 class HostSystem final : public System {
  public:
