@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/settings_dialog.h"
 #include "forms/parameter_form.h"
 #include "programming/engine.h"
 #include "resources/images.h"
@@ -55,6 +56,7 @@ void startUp(AppContext& ctx) {
   registerShellRows(ctx.dispatcher);
   registerFormRows(ctx.dispatcher);
   registerProgrammingRows(ctx.dispatcher);
+  registerSettingsRows(ctx.dispatcher);
   buildUserInterface(ctx, ctx.language, false, false);
 
   ctx.busLink.probePorts();
