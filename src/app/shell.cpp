@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/settings_dialog.h"
+#include "app/steller_window.h"
 #include "forms/parameter_form.h"
 #include "programming/engine.h"
 #include "resources/images.h"
@@ -57,6 +58,8 @@ void startUp(AppContext& ctx) {
   registerFormRows(ctx.dispatcher);
   registerProgrammingRows(ctx.dispatcher);
   registerSettingsRows(ctx.dispatcher);
+  registerStellerRows(ctx.dispatcher);
+  addStellerCycleRow(ctx);
   buildUserInterface(ctx, ctx.language, false, false);
 
   ctx.busLink.probePorts();
@@ -66,6 +69,7 @@ void startUp(AppContext& ctx) {
   startClockThread(ctx);
 
   ctx.form = FormSelection{};
+  if (ctx.programPrefs.stellerOpen == 1) openStellerWindow(ctx);
 
   ctx.ui.setFocus(win::kMain, 2140);
   ctx.ui.processPendingEvents();
@@ -110,7 +114,7 @@ void registerShellRows(Dispatcher& d) {
   d.onClose(win::kSettings, [](AppContext& c, const UiEvent&) { c.ui.closeWindow(win::kSettings); });
   d.onClose(win::kBackupShow,
             [](AppContext& c, const UiEvent&) { c.ui.closeWindow(win::kBackupShow); });
-  d.onClose(win::kSteller, [](AppContext& c, const UiEvent&) { closeStellerWindow(c); });
+  d.onClose(win::kSteller, [](AppContext& c, const UiEvent&) { stellerCloseBox(c); });
 
   d.onMenu(menu::kQuit, [](AppContext& c, const UiEvent&) { requestQuit(c); });
   d.onMenu(menu::kHelp,
@@ -285,15 +289,6 @@ void recordWindowPlacement(AppContext& ctx) {
   w.B = r.w;
   w.H = r.h;
   w.M = ctx.ui.windowState(win::kMain);
-}
-
-void closeStellerWindow(AppContext& ctx) {
-  if (!ctx.ui.windowOpen(win::kSteller)) return;
-  Rect r = ctx.ui.windowRect(win::kSteller);
-  ctx.suite.windowTable[win::kSteller].X = r.x;
-  ctx.suite.windowTable[win::kSteller].Y = r.y;
-  recordWindowPlacement(ctx);
-  ctx.ui.closeWindow(win::kSteller);
 }
 
 void handleStatusBarClick(AppContext& ctx, int x) {
