@@ -334,8 +334,8 @@ void registerSettingsRows(Dispatcher& d) {
               [](AppContext& c, const UiEvent&) { closeSettingsDialog(c); });
   d.onControl(kWindow, kDeviceManager, kDeviceManager, EventType::Click,
               [](AppContext& c, const UiEvent&) { openDeviceManager(c); });
-  d.onControl(kWindow, kFirstPortType, kFirstPortType + kPortCount - 1,
-              EventType::SelectionChanged, [](AppContext& c, const UiEvent& e) {
+  d.onControl(kWindow, kFirstPortType, kFirstPortType + kPortCount - 1, EventType::SelectionChanged,
+              [](AppContext& c, const UiEvent& e) {
                 settingsTypeChanged(c, e.control - kFirstPortType + 1);
               });
 }

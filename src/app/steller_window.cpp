@@ -145,12 +145,12 @@ void registerStellerRows(Dispatcher& d) {
                 c.programPrefs.stellerSlots[static_cast<size_t>(row + 1)] =
                     static_cast<int16_t>(rowAddress(c, row));
               });
-  d.onControl(kWindow, kFirstAllOn, kFirstAllOn + kRows - 1, EventType::Click,
-              [](AppContext& c, const UiEvent& e) { stellerAllBits(c, e.control - kFirstAllOn, true); });
-  d.onControl(kWindow, kFirstAllOff, kFirstAllOff + kRows - 1, EventType::Click,
-              [](AppContext& c, const UiEvent& e) {
-                stellerAllBits(c, e.control - kFirstAllOff, false);
-              });
+  d.onControl(
+      kWindow, kFirstAllOn, kFirstAllOn + kRows - 1, EventType::Click,
+      [](AppContext& c, const UiEvent& e) { stellerAllBits(c, e.control - kFirstAllOn, true); });
+  d.onControl(
+      kWindow, kFirstAllOff, kFirstAllOff + kRows - 1, EventType::Click,
+      [](AppContext& c, const UiEvent& e) { stellerAllBits(c, e.control - kFirstAllOff, false); });
   // The click's own state says whether the bit is to be set: the bus thread may already
   // have put the button back to the bus's value by the time the click is handled.
   d.onControl(kWindow, kFirstBitButton, bitButton(kRows - 1, kBits - 1), EventType::Click,
@@ -161,8 +161,7 @@ void registerStellerRows(Dispatcher& d) {
 }
 
 void addStellerCycleRow(AppContext& ctx) {
-  ctx.busLink.addCycleRow(CycleRow::AfterPoll,
-                          [&ctx] { followStellerRows(ctx.ui, ctx.bus); });
+  ctx.busLink.addCycleRow(CycleRow::AfterPoll, [&ctx] { followStellerRows(ctx.ui, ctx.bus); });
 }
 
 }  // namespace kw

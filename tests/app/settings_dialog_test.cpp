@@ -90,7 +90,9 @@ TEST_F(SettingsDialog, OpensAtItsStoredPlaceWithTitleAndBothTabs) {
   EXPECT_TRUE(control(kTabs).desc.multiLine);
   // Shown only once every control is there.
   const auto& log = h.ui.log;
-  EXPECT_EQ(std::find(log.begin(), log.end(), "show 13") - std::find(log.begin(), log.end(), "open 13"), 1);
+  EXPECT_EQ(
+      std::find(log.begin(), log.end(), "show 13") - std::find(log.begin(), log.end(), "open 13"),
+      1);
 }
 
 TEST_F(SettingsDialog, ActionBarButtonOpensItOwnedByTheMainWindow) {
@@ -276,8 +278,9 @@ TEST_F(SettingsDialog, ChangingTheTypeOfPort2ReplacesItsBaudListAndNothingElse) 
 
 TEST_F(SettingsDialog, ApplyWithBus3OnPort2WritesEveryKeyAndEnablesItsBusButton) {
   fake.lines[2];
-  start("[Bus2Com]\r\nBus0Com = 2\r\nBus0Akt = 1\r\n[ComPorts]\r\nComPort02Typ = 1\r\n"
-        "[Lupe]\r\nSequenz = 4\r\n");
+  start(
+      "[Bus2Com]\r\nBus0Com = 2\r\nBus0Akt = 1\r\n[ComPorts]\r\nComPort02Typ = 1\r\n"
+      "[Lupe]\r\nSequenz = 4\r\n");
   EXPECT_FALSE(h.ui.enabled(win::kMain, 2014));
   openByMenu();
   h.ui.setSelection(kDlg, kFirstBusPort + 2, 1);
@@ -292,10 +295,10 @@ TEST_F(SettingsDialog, ApplyWithBus3OnPort2WritesEveryKeyAndEnablesItsBusButton)
   EXPECT_EQ(file, suitePreferencesBytes(h.ctx->suite));
   EXPECT_EQ(file.rfind("; \r\n;  Einstellungen\r\n; \r\n[Autostart]\r\n", 0), 0u);
   size_t at = 0;
-  for (const char* key : {"[Autostart]", "AutoLoadBld", "[Farben]", "[Server]", "ClientAktiv8",
-                          "[BlueTooth]", "[Client]", "[Block]", "[Text]", "[Bus2Com]",
-                          "Bus8SX1", "[ComPorts]", "ComPort08Baud", "Sequenz = 4", "[FS-Maus]",
-                          "WPos00X", "WPos48M", "[TimerJustage]", "L-Delay"}) {
+  for (const char* key :
+       {"[Autostart]", "AutoLoadBld", "[Farben]", "[Server]", "ClientAktiv8", "[BlueTooth]",
+        "[Client]", "[Block]", "[Text]", "[Bus2Com]", "Bus8SX1", "[ComPorts]", "ComPort08Baud",
+        "Sequenz = 4", "[FS-Maus]", "WPos00X", "WPos48M", "[TimerJustage]", "L-Delay"}) {
     const size_t next = file.find(key, at);
     ASSERT_NE(next, std::string::npos) << key << " missing or out of order";
     at = next;
@@ -346,8 +349,9 @@ TEST_F(SettingsDialog, ABusListLeftEmptyGivesPort0) {
 
 TEST_F(SettingsDialog, CloseWith119ChangesNothing) {
   fake.lines[1];
-  start("[Bus2Com]\r\nBus1Com = 1\r\nBus1Akt = 1\r\n[ComPorts]\r\nComPort01Typ = 3\r\n"
-        "ComPort01Baud = 1\r\n");
+  start(
+      "[Bus2Com]\r\nBus1Com = 1\r\nBus1Akt = 1\r\n[ComPorts]\r\nComPort01Typ = 3\r\n"
+      "ComPort01Baud = 1\r\n");
   const SuitePreferences before = h.ctx->suite;
   openByMenu();
   h.ui.setSelection(kDlg, kFirstBusPort, 4);

@@ -42,8 +42,9 @@ class StellerWindow : public ::testing::Test {
 };
 
 TEST_F(StellerWindow, MenuOpensItAtItsPlaceWithFourRows) {
-  start("[Steller]\r\nStellerPosX = 300\r\nStellerPosY = 40\r\nSteller1 = 20\r\nSteller3 = 111\r\n"
-        "Steller4 = 500\r\n[Bus]\r\nBus = 2\r\n");
+  start(
+      "[Steller]\r\nStellerPosX = 300\r\nStellerPosY = 40\r\nSteller1 = 20\r\nSteller3 = 111\r\n"
+      "Steller4 = 500\r\n[Bus]\r\nBus = 2\r\n");
   menu14();
   const HeadlessWindow* w = h.ui.window(kWin);
   ASSERT_NE(w, nullptr);
@@ -101,11 +102,10 @@ TEST_F(StellerWindow, BitButtonsWriteTheAddressValueWithTheirBitChanged) {
     int written;
   };
   const Case cases[] = {
-      {5, 1, 1, 7},        // row live on address 20 holding 5: button "2" writes 7
-      {5, 0, 0, 4},        // button "1" released
-      {0, 7, 1, 0x80},     // button "8"
-      {0xFF, 7, 0, 0x7F},
-      {0x40, 6, 1, 0x40},  // already set: written anyway
+      {5, 1, 1, 7},     // row live on address 20 holding 5: button "2" writes 7
+      {5, 0, 0, 4},     // button "1" released
+      {0, 7, 1, 0x80},  // button "8"
+      {0xFF, 7, 0, 0x7F}, {0x40, 6, 1, 0x40},  // already set: written anyway
   };
   for (const Case& c : cases) {
     Harness h2;
@@ -178,7 +178,8 @@ TEST_F(StellerWindow, InProgrammingModeSwitchingIsRefusedWithAMessage) {
   liveRow(0, 20);
   holdBusThread();
   h.ctx->bus.programmingMode = 1;
-  for (int button : {kFirstAllOn, kFirstAllOff, bitButton(0, 4)}) event(EventType::Click, button, 1);
+  for (int button : {kFirstAllOn, kFirstAllOff, bitButton(0, 4)})
+    event(EventType::Click, button, 1);
   ASSERT_EQ(h.ui.messages.size(), 3u);
   for (const RecordedMessage& m : h.ui.messages) {
     EXPECT_EQ(m.owner, kWin);
@@ -270,7 +271,8 @@ TEST_F(StellerWindow, CloseBoxThenQuitStoresTheNewPlaceMenuCloseKeepsTheOld) {
   for (const Case& c : cases) {
     Harness h2;
     addWindowTexts(h2);
-    h2.system.files[kProgramPreferencesFile] = "[Steller]\r\nStellerPosX = 300\r\nStellerPosY = 40\r\n";
+    h2.system.files[kProgramPreferencesFile] =
+        "[Steller]\r\nStellerPosX = 300\r\nStellerPosY = 40\r\n";
     h2.start();
     h2.ui.inject({EventType::MenuItem, win::kMain, menu::kSteller, 0, 0});
     h2.run(1);

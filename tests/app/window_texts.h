@@ -22,7 +22,8 @@ inline std::string setupFile(const std::string& tag) {
   std::string f;
   for (int n : {1, 2, 3, 4, 5, 74, 75, 76, 78, 79, 80, 81, 157, 158, 159, 182})
     f += setupLine(n, tag + " setup " + std::to_string(n));
-  for (int n : {82, 84, 86, 108, 110, 112}) f += setupLine(n, "  " + tag + " head " + std::to_string(n) + " ");
+  for (int n : {82, 84, 86, 108, 110, 112})
+    f += setupLine(n, "  " + tag + " head " + std::to_string(n) + " ");
   for (int n : {77, 83, 85, 109, 180}) f += setupLine(n, " " + tag + " tail " + std::to_string(n));
   return f;
 }

@@ -1,9 +1,8 @@
 // Probing serial ports without disturbing the programs that use them.
 #ifndef _WIN32
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -199,8 +198,8 @@ TEST_F(PtyProbe, ThroughTheComNumberTheProbeSaysWhetherAnOpenWouldGetThePort) {
   auto env = [this](const char* name) -> const char* {
     return std::string(name) == "KANTELWERK_COM1" ? slave_.c_str() : nullptr;
   };
-  PosixSerialPorts ports(env, [](const std::string&) { return std::vector<std::string>{}; },
-                         "/dev", lockDirs());
+  PosixSerialPorts ports(
+      env, [](const std::string&) { return std::vector<std::string>{}; }, "/dev", lockDirs());
   EXPECT_EQ(ports.deviceName(1), slave_);
   EXPECT_TRUE(ports.probe(1, settings19200()));
   EXPECT_FALSE(ports.probe(2, settings19200()));  // names no device
@@ -217,7 +216,7 @@ TEST(SerialProbe, WhatIsNoTerminalDeviceIsMissing) {
   ASSERT_GE(fd, 0);
   ::close(fd);
   for (const std::string& path : {std::string(file), std::string("/nonexistent/ttyUSB0"),
-                                 std::string("/tmp"), std::string("sim"), std::string()})
+                                  std::string("/tmp"), std::string("sim"), std::string()})
     EXPECT_EQ(probeDevice(path, {}), DeviceUse::Missing) << path;
   ::unlink(file);
 }
