@@ -73,11 +73,13 @@ std::vector<std::string> baudItems(const InterfaceTypes& types, int typeIndex) {
   return items;
 }
 
+#ifndef _WIN32
 // The device behind COM `port` as a row shows it: without the "/dev/" every device has.
 std::string shownDevice(const std::string& device) {
   if (device.empty()) return "-";
   return device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
 }
+#endif
 
 // Creates the dialog's controls on the window or on a page of its tab control.
 class DialogControls {
