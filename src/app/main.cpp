@@ -4,10 +4,14 @@
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <string>
 
 #include "app/context.h"
 #include "app/fatal.h"
+#include "app/settings_dialog.h"
 #include "app/shell.h"
+#include "app/steller_window.h"
+#include "buslink/steller_rows.h"
 #include "forms/show_page.h"
 #include "platform/clock.h"
 #include "platform/serial_route.h"
@@ -20,6 +24,23 @@
 #include "platform/system.h"
 #include "platform/worker.h"
 #include "platform/wx/wx_ui.h"
+
+namespace {
+
+// For pictures of the other windows: KANTELWERK_WINDOW=settings (its bus tab),
+// settings-ports (its port tab) or steller (with every row live).
+void openNamedWindow(kw::AppContext& ctx, const std::string& name) {
+  if (name == "steller") {
+    if (!ctx.ui.windowOpen(kw::win::kSteller)) kw::openStellerWindow(ctx);
+    for (int row = 0; row < kw::steller::kRows; ++row)
+      ctx.ui.setState(kw::win::kSteller, kw::steller::kFirstLiveToggle + row, 1);
+  } else if (name == "settings" || name == "settings-ports") {
+    kw::openSettingsDialog(ctx, kw::win::kMain);
+    if (name == "settings-ports") ctx.ui.setState(kw::win::kSettings, kw::settings::kTabs, 1);
+  }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   kw::HostSystem system;
@@ -54,6 +75,7 @@ int main(int argc, char** argv) {
     kw::startUp(ctx);
     // For pictures of the form: KANTELWERK_PAGE=2.3 opens family 2, inner tab 3.
     if (const char* page = std::getenv("KANTELWERK_PAGE")) kw::showFormPage(ctx, page);
+    if (const char* window = std::getenv("KANTELWERK_WINDOW")) openNamedWindow(ctx, window);
     kw::runMainLoop(ctx);
   } catch (...) {
     kw::reportCurrentException();

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/settings_dialog.h"
+#include "app/steller_window.h"
 #include "forms/parameter_form.h"
 #include "forms/position_query.h"
 #include "programming/engine.h"
@@ -56,6 +58,9 @@ void startUp(AppContext& ctx) {
   registerShellRows(ctx.dispatcher);
   registerFormRows(ctx.dispatcher);
   registerProgrammingRows(ctx.dispatcher);
+  registerSettingsRows(ctx.dispatcher);
+  registerStellerRows(ctx.dispatcher);
+  addStellerCycleRow(ctx);
   buildUserInterface(ctx, ctx.language, false, false);
   registerPositionQuery(ctx);
 
@@ -66,6 +71,7 @@ void startUp(AppContext& ctx) {
   startClockThread(ctx);
 
   ctx.form = FormSelection{};
+  if (ctx.programPrefs.stellerOpen == 1) openStellerWindow(ctx);
 
   ctx.ui.setFocus(win::kMain, 2140);
   ctx.ui.processPendingEvents();
@@ -110,7 +116,7 @@ void registerShellRows(Dispatcher& d) {
   d.onClose(win::kSettings, [](AppContext& c, const UiEvent&) { c.ui.closeWindow(win::kSettings); });
   d.onClose(win::kBackupShow,
             [](AppContext& c, const UiEvent&) { c.ui.closeWindow(win::kBackupShow); });
-  d.onClose(win::kSteller, [](AppContext& c, const UiEvent&) { closeStellerWindow(c); });
+  d.onClose(win::kSteller, [](AppContext& c, const UiEvent&) { stellerCloseBox(c); });
 
   d.onMenu(menu::kQuit, [](AppContext& c, const UiEvent&) { requestQuit(c); });
   d.onMenu(menu::kHelp, [](AppContext& c, const UiEvent&) { showHelp(c); });
@@ -311,15 +317,6 @@ void recordWindowPlacement(AppContext& ctx) {
   w.B = r.w;
   w.H = r.h;
   w.M = ctx.ui.windowState(win::kMain);
-}
-
-void closeStellerWindow(AppContext& ctx) {
-  if (!ctx.ui.windowOpen(win::kSteller)) return;
-  Rect r = ctx.ui.windowRect(win::kSteller);
-  ctx.suite.windowTable[win::kSteller].X = r.x;
-  ctx.suite.windowTable[win::kSteller].Y = r.y;
-  recordWindowPlacement(ctx);
-  ctx.ui.closeWindow(win::kSteller);
 }
 
 void handleStatusBarClick(AppContext& ctx, int x) {

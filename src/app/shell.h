@@ -65,6 +65,7 @@ void checkAddressField(AppContext& ctx, int control);
 void selectBus(AppContext& ctx, int bus);
 void updateBusSelector(AppContext& ctx);
 void recordWindowPlacement(AppContext& ctx);
+// Closes the Steller window, if open, without storing its place (steller_window.cpp).
 void closeStellerWindow(AppContext& ctx);
 void handleStatusBarClick(AppContext& ctx, int x);
 

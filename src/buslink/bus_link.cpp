@@ -79,8 +79,8 @@ void BusLink::probePorts() {
     s.inQueue = 10;
     s.outQueue = 10;
     s.protocolClass = 0;
-    auto h = ports_.open(n, s);
-    pc.present = h ? 1 : 0;
+    // Asked without opening where opening could disturb a program using the port.
+    pc.present = ports_.probe(n, s) ? 1 : 0;
   }
 }
 

@@ -68,6 +68,15 @@ class SerialPorts {
   virtual ~SerialPorts() = default;
   // Opens COM `port` (1..8) exclusively; nullptr when the system refuses the device.
   virtual std::unique_ptr<SerialPort> open(int port, const SerialSettings& settings) = 0;
+  // Whether COM `port` is there and free for this program. A system whose ports are
+  // opened exclusively by everyone may just try an open with `settings` and close again;
+  // one where an open can reach a port another program uses must look without changing it.
+  virtual bool probe(int port, const SerialSettings& settings) {
+    return open(port, settings) != nullptr;
+  }
+  // The device behind COM `port`, for showing to the user; empty where the COM number
+  // is the device's own name.
+  virtual std::string deviceName(int /*port*/) const { return {}; }
 };
 
 }  // namespace kw

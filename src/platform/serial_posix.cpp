@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -21,7 +22,9 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <utility>
 
@@ -261,6 +264,39 @@ bool sameLineSettings(const termios& want, const termios& got) {
          (got.c_cflag & kLineBits) == (want.c_cflag & kLineBits);
 }
 
+// The terminal's exclusive mode, set by whoever holds it. This program sets it only on
+// descriptors it keeps, so on a fresh descriptor it means someone else (or an open port
+// of this program) has the device.
+bool exclusiveModeSet(int fd) {
+#ifdef TIOCGEXCL
+  int exclusive = 0;
+  return ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+#else
+  (void)fd;
+  return false;
+#endif
+}
+
+bool processRuns(long pid) {
+  if (pid <= 0 || pid > INT_MAX) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+// Opens a device for a look or for use: non-blocking, so that the open does not wait for
+// a carrier, and never as controlling terminal. -1 with errno set when it is no terminal
+// device or cannot be opened.
+int openTerminal(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+    ::close(fd);
+    errno = ENOTTY;
+    return -1;
+  }
+  return fd;
+}
+
 bool equalsIgnoringCase(const char* a, const char* b) {
   for (; *a && *b; ++a, ++b) {
     if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
@@ -304,6 +340,75 @@ std::vector<std::string> serialDeviceOrder(const std::vector<std::string>& names
   return order;
 }
 
+std::vector<std::string> defaultLockDirectories() { return {"/var/lock", "/run/lock"}; }
+
+std::vector<std::string> lockFileNames(const std::string& device) {
+  std::string real = device;
+  char resolved[PATH_MAX];
+  if (!device.empty() && ::realpath(device.c_str(), resolved)) real = resolved;
+  std::vector<std::string> names;
+  const size_t slash = real.find_last_of('/');
+  const std::string base = slash == std::string::npos ? real : real.substr(slash + 1);
+  if (!base.empty()) names.push_back("LCK.." + base);
+  if (real.rfind("/dev/", 0) == 0) {
+    std::string below = real.substr(5);
+    if (below.find('/') != std::string::npos) {
+      std::replace(below.begin(), below.end(), '/', '_');
+      names.push_back("LCK.." + below);
+    }
+  }
+  return names;
+}
+
+long lockFilePid(const std::string& bytes) {
+  size_t i = bytes.find_first_not_of(" \t");
+  if (i != std::string::npos && std::isdigit(static_cast<unsigned char>(bytes[i]))) {
+    long pid = 0;
+    size_t digits = 0;
+    for (; i < bytes.size() && std::isdigit(static_cast<unsigned char>(bytes[i])); ++i) {
+      if (++digits > 10) return 0;
+      pid = pid * 10 + (bytes[i] - '0');
+    }
+    const bool ends = i == bytes.size() || bytes[i] == '\n' || bytes[i] == '\r' || bytes[i] == ' ';
+    return ends && pid <= INT_MAX ? pid : 0;
+  }
+  if (bytes.size() == 4) {
+    int32_t pid = 0;
+    std::memcpy(&pid, bytes.data(), sizeof pid);
+    return pid > 0 ? pid : 0;
+  }
+  return 0;
+}
+
+long lockFileHolder(const std::string& device, const std::vector<std::string>& lockDirs) {
+  const long self = static_cast<long>(::getpid());
+  for (const std::string& name : lockFileNames(device)) {
+    for (const std::string& dir : lockDirs) {
+      std::ifstream in(dir + "/" + name, std::ios::binary);
+      if (!in) continue;
+      char buf[64];
+      in.read(buf, sizeof buf);
+      const long pid = lockFilePid(std::string(buf, static_cast<size_t>(in.gcount())));
+      // A file whose process has ended is stale: its holder crashed or forgot it.
+      if (pid != self && processRuns(pid)) return pid;
+    }
+  }
+  return 0;
+}
+
+DeviceUse probeDevice(const std::string& path, const std::vector<std::string>& lockDirs) {
+  if (path.empty() || equalsIgnoringCase(path.c_str(), "sim")) return DeviceUse::Missing;
+  // A port announced by a lock file is not even opened.
+  if (lockFileHolder(path, lockDirs) != 0) return DeviceUse::Busy;
+  const int fd = openTerminal(path);
+  if (fd < 0) return errno == EBUSY ? DeviceUse::Busy : DeviceUse::Missing;
+  // The same flock the open takes, given up again with the descriptor: a port counts as
+  // free exactly when an open would get it. Neither look changes the terminal.
+  const bool busy = exclusiveModeSet(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+  ::close(fd);
+  return busy ? DeviceUse::Busy : DeviceUse::Free;
+}
+
 bool makeRawTermios(const SerialMode& mode, bool flowControl, termios& t) {
   speed_t speed;
   if (!speedFor(mode.baud, speed)) return false;
@@ -332,8 +437,10 @@ bool makeRawTermios(const SerialMode& mode, bool flowControl, termios& t) {
   return true;
 }
 
-PosixSerialPorts::PosixSerialPorts(EnvLookup env, DirectoryLister lister, std::string deviceDir)
-    : env_(std::move(env)), lister_(std::move(lister)), deviceDir_(std::move(deviceDir)) {}
+PosixSerialPorts::PosixSerialPorts(EnvLookup env, DirectoryLister lister, std::string deviceDir,
+                                   std::vector<std::string> lockDirs)
+    : env_(std::move(env)), lister_(std::move(lister)), deviceDir_(std::move(deviceDir)),
+      lockDirs_(std::move(lockDirs)) {}
 
 std::string PosixSerialPorts::devicePath(int port) const {
   if (port < 1) return {};
@@ -351,18 +458,23 @@ std::unique_ptr<SerialPort> PosixSerialPorts::open(int port, const SerialSetting
   std::string path = devicePath(port);
   // "sim" belongs to the simulated interfaces (RoutedSerialPorts); it is no file name here.
   if (path.empty() || equalsIgnoringCase(path.c_str(), "sim")) return nullptr;
-  return openDevice(path, settings);
+  return openDevice(path, settings, lockDirs_);
+}
+
+bool PosixSerialPorts::probe(int port, const SerialSettings&) {
+  return probeDevice(devicePath(port), lockDirs_) == DeviceUse::Free;
 }
 
 std::unique_ptr<SerialPort> PosixSerialPorts::openDevice(const std::string& path,
-                                                         const SerialSettings& settings) {
-  if (path.empty()) return nullptr;
+                                                         const SerialSettings& settings,
+                                                         const std::vector<std::string>& lockDirs) {
+  if (path.empty() || lockFileHolder(path, lockDirs) != 0) return nullptr;
   // Non-blocking, so that the open does not wait for a carrier that CLOCAL will make
   // irrelevant a moment later.
-  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  int fd = openTerminal(path);
   if (fd < 0) return nullptr;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  // Root gets through another program's exclusive mode; it must not take the port anyway.
+  if (exclusiveModeSet(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
     return nullptr;
   }

@@ -29,4 +29,14 @@ std::unique_ptr<SerialPort> RoutedSerialPorts::open(int port, const SerialSettin
   return host_.open(port, settings);
 }
 
+bool RoutedSerialPorts::probe(int port, const SerialSettings& settings) {
+  if (isSimulated(port)) return simulated_ != nullptr;
+  return host_.probe(port, settings);
+}
+
+std::string RoutedSerialPorts::deviceName(int port) const {
+  if (isSimulated(port)) return "sim";
+  return host_.deviceName(port);
+}
+
 }  // namespace kw

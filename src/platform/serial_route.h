@@ -22,6 +22,10 @@ class RoutedSerialPorts final : public SerialPorts {
                     EnvLookup env = hostEnvironment);
 
   std::unique_ptr<SerialPort> open(int port, const SerialSettings& settings) override;
+  // A simulated interface is always there; probing it opens nothing, so a simulated
+  // device that only allows one open is never taken by a probe.
+  bool probe(int port, const SerialSettings& settings) override;
+  std::string deviceName(int port) const override;
 
   // True when COM `port` goes to the simulation ("sim", in any case).
   bool isSimulated(int port) const;

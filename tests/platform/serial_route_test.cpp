@@ -124,6 +124,18 @@ TEST_F(RoutedPortsTest, SimulatedPortThatCannotBeMadeIsNotReplacedByARealOne) {
   EXPECT_TRUE(host.opened.empty());
 }
 
+TEST_F(RoutedPortsTest, ProbingASimulatedPortOpensNothingOtherPortsAskTheHost) {
+  env.vars["KANTELWERK_COM2"] = "sim";
+  RoutedSerialPorts ports(host, factory(), env.lookup());
+  EXPECT_TRUE(ports.probe(2, settings(2, 0)));
+  EXPECT_TRUE(simCalls.empty());  // a simulated device allows one open: the bus's
+  EXPECT_TRUE(ports.probe(3, settings(3, 0)));
+  EXPECT_EQ(host.opened, std::vector<int>{3});
+  EXPECT_FALSE(RoutedSerialPorts(host, nullptr, env.lookup()).probe(2, settings(2, 0)));
+  EXPECT_EQ(ports.deviceName(2), "sim");
+  EXPECT_EQ(ports.deviceName(3), "");  // what the host says
+}
+
 TEST_F(RoutedPortsTest, WithoutEnvironmentEverythingGoesToTheHost) {
   RoutedSerialPorts ports(host, factory(), nullptr);
   EXPECT_EQ(tagOf(ports.open(1, settings(1, 1))), "host1");
