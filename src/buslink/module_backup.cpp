@@ -201,7 +201,7 @@ void showLines19(const AppContext& ctx, int n, int a1, const std::string& s1,
 
 // Outer sizes of the show window per sub-type; the list fills it with a margin of 6.
 constexpr Rect kShowWindow18 = {0, 0, 560, 380};
-constexpr Rect kShowWindow19 = {0, 0, 560, 520};
+constexpr Rect kShowWindow19 = {0, 0, 560, 480};
 // Room the title bar takes from the outer height.
 constexpr int kTitleBar = 30;
 

@@ -51,56 +51,49 @@ struct ProgressLog {
   }
 };
 
-TEST(BackupSave, Subtype18ReadsParameters1To12IntoTheFile) {
-  ModuleHarness h;
-  h.boot();
-  h.showFamily(1, kTab18);
-  h.programmingModeOn();
-  ParameterStoreModule module(h);
-  for (int p = 1; p <= 12; ++p) module.answer(p, p, 2 * p, 100 + p);
-  module.answer(3, 5, 0, 255);
-  ProgressLog progress;
-  progress.attach(h);
-  h.ui.fileDialogNext(kFile);
-  const auto w = h.press(k18.save, 12 * 800 + 500);
+// The module answers parameter p with p, 2p and 100 + p (parameter 3 with 5, 0, 255).
+TEST(BackupSave, ReadsEveryParameterIntoTheFile) {
+  struct Case {
+    int tab;
+    Buttons buttons;
+    std::vector<int> parameters;
+    std::vector<int> bars;
+  };
+  const Case cases[] = {
+      {kTab18, k18, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
+      {kTab19, k19, {1, 2, 3, 4, 5, 6, 7, 8, 9, 66, 67, 68, 69, 70, 71, 72, 73, 11, 14},
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 9, 10, 11, 12, 13, 14, 15, 16, 18, 19}},
+  };
+  for (const Case& c : cases) {
+    ModuleHarness h;
+    h.boot();
+    h.showFamily(1, c.tab);
+    h.programmingModeOn();
+    ParameterStoreModule module(h);
+    for (int p = 1; p < 80; ++p) module.answer(p, p, 2 * p, 100 + p);
+    module.answer(3, 5, 0, 255);
+    ProgressLog progress;
+    progress.attach(h);
+    h.ui.fileDialogNext(kFile);
+    const auto w = h.press(c.buttons.save, 19 * 800 + 500);
 
-  EXPECT_EQ(parametersOf(w), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-  EXPECT_EQ(gaps(w), std::vector<int>(11, 800));
-  EXPECT_EQ(h.system.files[kFile],
-            lines({"01, 001, 002, 101", "02, 002, 004, 102", "03, 005, 000, 255",
-                   "04, 004, 008, 104", "05, 005, 010, 105", "06, 006, 012, 106",
-                   "07, 007, 014, 107", "08, 008, 016, 108", "09, 009, 018, 109",
-                   "10, 010, 020, 110", "11, 011, 022, 111", "12, 012, 024, 112"}));
-  EXPECT_EQ(progress.bars, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-  EXPECT_EQ(progress.titles.front(), t(508));
-  EXPECT_FALSE(h.ui.windowOpen(kBackupProgressWindow));
-  ASSERT_EQ(h.ui.fileDialogs.size(), 1u);
-  EXPECT_EQ(h.ui.fileDialogs[0].title, t(506));
-  EXPECT_EQ(h.ui.fileDialogs[0].fileName, kDir + t(507));
-  EXPECT_EQ(h.ui.fileDialogs[0].pattern, t(510));
-  EXPECT_TRUE(h.ui.messages.empty());
-}
-
-TEST(BackupSave, Subtype19ReadsItsNineteenParametersInFileOrder) {
-  ModuleHarness h;
-  h.boot();
-  h.showFamily(1, kTab19);
-  h.programmingModeOn();
-  ParameterStoreModule module(h);
-  for (int p = 0; p < 80; ++p) module.answer(p, p, 0, 7);
-  ProgressLog progress;
-  progress.attach(h);
-  h.ui.fileDialogNext(kFile);
-  const auto w = h.press(k19.save, 19 * 800 + 500);
-
-  const std::vector<int> order = {1, 2, 3, 4, 5, 6, 7, 8, 9, 66, 67, 68, 69, 70, 71, 72, 73, 11, 14};
-  EXPECT_EQ(parametersOf(w), order);
-  std::vector<std::string> expected;
-  for (int p : order) expected.push_back(backupRecord(p, p, 0, 7));
-  EXPECT_EQ(h.system.files[kFile], lines(expected));
-  EXPECT_EQ(expected[9], "66, 066, 000, 007");
-  EXPECT_EQ(progress.bars,
-            (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 9, 10, 11, 12, 13, 14, 15, 16, 18, 19}));
+    EXPECT_EQ(parametersOf(w), c.parameters);
+    EXPECT_EQ(gaps(w), std::vector<int>(c.parameters.size() - 1, 800));
+    std::string expected;
+    for (int p : c.parameters)
+      expected += p == 3 ? "03, 005, 000, 255\r\n" : backupRecord(p, p, 2 * p, 100 + p) + "\r\n";
+    EXPECT_EQ(h.system.files[kFile], expected);
+    EXPECT_EQ(progress.bars, c.bars);
+    EXPECT_EQ(progress.titles.front(), t(508));
+    EXPECT_FALSE(h.ui.windowOpen(kBackupProgressWindow));
+    ASSERT_EQ(h.ui.fileDialogs.size(), 1u);
+    EXPECT_EQ(h.ui.fileDialogs[0].title, t(506));
+    EXPECT_EQ(h.ui.fileDialogs[0].fileName, kDir + t(507));
+    EXPECT_EQ(h.ui.fileDialogs[0].pattern, t(510));
+    EXPECT_TRUE(h.ui.messages.empty());
+  }
+  EXPECT_EQ(backupRecord(66, 66, 132, 166), "66, 066, 132, 166");
 }
 
 TEST(BackupSave, NeedsProgrammingModeAndAFileName) {
