@@ -6,11 +6,16 @@
 // selected stores nothing and makes the module show 12 again: that is how a host reads
 // the version once more after the window was touched.
 //
+// Parameters 2..9 hold the three values of outputs 1..8 (two end values and the speed).
+//
 // Sub-type 19 (the newer module) takes its addresses through parameter 12 as a command:
 // the host puts the address on 1 and the second address on 3, and 64 on address 2 makes
-// the module take both into parameter 1. Parameter 14 is the firmware version (major,
-// minor), 11 an additional address with its two values. A 0 written to 1..3 under any
-// other parameter only clears the window; nothing is stored.
+// the module take both into parameter 1. The same command sets one value of an output:
+// the output (1..8) on 1, the value on 3, and on 2 a mask that names the value: 1, 2, 4
+// for the three values of parameter output + 1, and 8, 16, 32 for the three further
+// values the newer module keeps in parameter output + 65 (66..73). Parameter 14 is the
+// firmware version (major, minor), 11 an additional address with its two values. A 0
+// written to 1..3 under any other parameter only clears the window; nothing is stored.
 #include "sim/module_families.h"
 
 namespace kw::sim {
@@ -29,11 +34,34 @@ constexpr uint8_t kVersion18 = 31;
 constexpr uint8_t kWrongVersion18 = 19;
 constexpr ParameterValue kFirmware19{1, 5, 0};  // 01.05
 
+constexpr int kOutputs = 8;
+constexpr int kFirstOutput = 2;          // parameter of output 1
+constexpr int kFirstFurtherOutput = 66;  // sub-type 19: further values of output 1
+
+// End values and speed of output k (1..8) as a new module has them, a little apart so
+// that a backup shows which is which.
+void setOutputDefaults(SimModule& m) {
+  for (int k = 1; k <= kOutputs; ++k)
+    m.setParameter(kFirstOutput + k - 1, static_cast<uint8_t>(80 + k),
+                   static_cast<uint8_t>(170 - k), 10);
+}
+
+// The parameter and byte (0..2) a sub-type-19 mask names for output k; -1 for none.
+int maskedParameter(int k, uint8_t mask, int& byte) {
+  for (int bit = 0; bit < 6; ++bit) {
+    if (mask != (1u << bit)) continue;
+    byte = bit % 3;
+    return (bit < 3 ? kFirstOutput : kFirstFurtherOutput) + k - 1;
+  }
+  return -1;
+}
+
 class ServoModule18 final : public SimModule {
  public:
   ServoModule18(int bus, int address) : SimModule(1, 18, bus, address) {
     setParameter(kAddresses, static_cast<uint8_t>(address), 0, 0);
     setParameter(kCommand, kVersion18, 0, 0);
+    setOutputDefaults(*this);
   }
 
  protected:
@@ -55,6 +83,7 @@ class ServoModule19 final : public SimModule {
     setParameter(kAddresses, static_cast<uint8_t>(address), 0, 0);
     setParameter(kVersion19, kFirmware19[0], kFirmware19[1], kFirmware19[2]);
     setParameter(kAdditional, 0, 1, 1);
+    setOutputDefaults(*this);
   }
 
  protected:
@@ -70,12 +99,17 @@ class ServoModule19 final : public SimModule {
   }
 
  private:
-  // Address and second address wait on 1 and 3 of the command until 64 comes on 2.
+  // Address and second address (or output and value) wait on 1 and 3 of the command
+  // until 64 (or a value's mask) comes on 2.
   WindowEffect command(int index, uint8_t value) {
     if (index != 2) return WindowEffect::Store;
+    const ParameterValue& c = stored(kCommand);
+    int byte = 0;
     if (value == kCommit) {
-      const ParameterValue& c = stored(kCommand);
       stored(kAddresses) = {c[0], c[2], 0};
+    } else if (c[0] >= 1 && c[0] <= kOutputs) {
+      const int p = maskedParameter(c[0], value, byte);
+      if (p > 0) stored(p)[static_cast<size_t>(byte)] = c[2];
     }
     return WindowEffect::Ignore;
   }

@@ -4,8 +4,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/factory_values.h"
+#include "app/module_files.h"
 #include "app/settings_dialog.h"
 #include "app/steller_window.h"
+#include "buslink/module_backup.h"
 #include "forms/parameter_form.h"
 #include "forms/position_query.h"
 #include "programming/engine.h"
@@ -61,6 +64,9 @@ void startUp(AppContext& ctx) {
   registerSettingsRows(ctx.dispatcher);
   registerStellerRows(ctx.dispatcher);
   addStellerCycleRow(ctx);
+  registerModuleFileRows(ctx.dispatcher);
+  registerFactoryRows(ctx.dispatcher);
+  registerBackupRows(ctx.dispatcher);
   buildUserInterface(ctx, ctx.language, false, false);
   registerPositionQuery(ctx);
 
@@ -269,7 +275,9 @@ void endProgram(AppContext& ctx) {
 }
 
 void checkAddressField(AppContext& ctx, int control) {
-  const std::string t = ctx.ui.text(win::kMain, control);
+  std::string t = ctx.ui.text(win::kMain, control);
+  // A module data file loads its addresses with a blank before them.
+  t.erase(0, t.find_first_not_of(' ') == std::string::npos ? t.size() : t.find_first_not_of(' '));
   bool ok = true;
   if (!t.empty()) {
     // Digits only, at most three of them: 0..111.

@@ -655,6 +655,12 @@ void clearForm(AppContext& ctx, bool confirm) {
   }
 }
 
+void showTimingScale(AppContext& ctx, bool first) {
+  ctx.ui.setText(kMain, 2527, first ? "(0,7 - 2,1)" : "(0,0 - 2,4)");
+  ctx.ui.setEnabled(kMain, 2517, first);
+  ctx.ui.setImage(kMain, 2526, first ? 8 : 6);
+}
+
 void directWriteLock(AppContext& ctx, bool locked) {
   ctx.forms.directWriteLock = locked;
   ctx.ui.setEnabled(kMain, ctl::kRead, !locked);
@@ -805,15 +811,8 @@ void registerFormRows(Dispatcher& d) {
   });
 
   // Switching module B: the timing scale chooses range, third field and picture.
-  d.onControl(2520, 2520, EventType::Click, [](AppContext& c, const UiEvent&) {
-    c.ui.setText(kMain, 2527, "(0,7 - 2,1)");
-    c.ui.setEnabled(kMain, 2517, true);
-    c.ui.setImage(kMain, 2526, 8);
-  });
-  d.onControl(2521, 2521, EventType::Click, [](AppContext& c, const UiEvent&) {
-    c.ui.setText(kMain, 2527, "(0,0 - 2,4)");
-    c.ui.setEnabled(kMain, 2517, false);
-    c.ui.setImage(kMain, 2526, 6);
+  d.onControl(2520, 2521, EventType::Click, [](AppContext& c, const UiEvent& e) {
+    showTimingScale(c, e.control == 2520);
   });
 
   // Sliders and the spin fields beside them show the same value.

@@ -28,6 +28,10 @@ int functionText(int list, int code);
 // True for the controls that are function lists of family 0.
 bool isFunctionList(int control);
 
+// Switching module B: the timing scale (option 2520 first, 2521 second) chooses the range
+// caption, whether the third field is used, and the picture.
+void showTimingScale(AppContext& ctx, bool first);
+
 // Family 10 can only write: while locked, read-out (2005) and factory values (2010) are
 // off. Also used by programming, which ends family-10 runs with the lock on again.
 void directWriteLock(AppContext& ctx, bool locked);

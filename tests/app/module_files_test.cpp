@@ -1,0 +1,421 @@
+// Module data files of the function modules: the exact bytes saved, loading back into the
+// same form, the code-to-item rules, refused files and cut or damaged files.
+#include "app/module_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "forms/form_fixture.h"
+#include "forms/parameter_form.h"
+
+namespace kw::test {
+namespace {
+
+constexpr int kMain = win::kMain;
+const std::string kDir = "/home/user/layout/";
+
+// One line of a kind's file: number, address field, function list (0: a single row).
+struct Row {
+  int number;
+  int field;
+  int list;
+};
+
+struct Kind {
+  int kind;
+  int tab;  // inner tab of family 0
+  const char* marker;
+  int saveButton;
+  std::vector<Row> rows;
+};
+
+std::vector<Row> pairs(int number, int count, int field, int list) {
+  std::vector<Row> r;
+  for (int i = 0; i < count; ++i) r.push_back({number + i, field + i, list + i});
+  return r;
+}
+
+std::vector<Row> join(std::initializer_list<std::vector<Row>> parts) {
+  std::vector<Row> all;
+  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+const std::vector<Kind>& kinds() {
+  static const std::vector<Kind> k = {
+      {0, 2, "-8321-", 2072,
+       join({pairs(1, 10, 2032, 2042), pairs(11, 10, 2052, 2062), pairs(21, 3, 2022, 2025),
+             {{24, 2029, 0}}})},
+      {1, 1, "-8322-", 2138,
+       join({pairs(1, 20, 2086, 2106), pairs(21, 3, 2074, 2077), {{24, 2081, 0}}})},
+      {2, 0, "-8323-", 2214,
+       join({pairs(1, 18, 2152, 2172), pairs(21, 3, 2140, 2143),
+             {{24, 2147, 0}, {28, 2220, 0}, {28, 2219, 0}, {28, 2221, 0}}})},
+  };
+  return k;
+}
+
+std::string nn(int n) {
+  char b[8];
+  std::snprintf(b, sizeof b, "%02d", n);
+  return b;
+}
+
+// A kind's file with every row empty except the given line contents (after "NN, ").
+std::string fileOf(const Kind& k, const std::map<size_t, std::string>& contents = {}) {
+  std::string f = std::string(k.marker) + "\r\n";
+  for (size_t i = 0; i < k.rows.size(); ++i) {
+    auto it = contents.find(i);
+    f += nn(k.rows[i].number) + ", " + (it != contents.end() ? it->second : ", ") + "\r\n";
+  }
+  return f;
+}
+
+using Snapshot = std::map<int, std::tuple<std::string, int, int>>;
+
+Snapshot snapshot(const HeadlessUi& ui) {
+  Snapshot s;
+  for (const auto& [id, c] : ui.window(kMain)->controls)
+    s[id] = {ui.text(kMain, id), c.state, c.selection};
+  return s;
+}
+
+struct FilesHarness : FormHarness {
+  FilesHarness() { start(); }
+  void click(int control) {
+    ui.inject({EventType::Click, kMain, control, 0});
+    run(60);
+  }
+  void show(const Kind& k) {
+    ui.setState(kMain, ctl::kFamily0Tabs, k.tab);
+    ui.inject({EventType::TabChanged, kMain, ctl::kFamily0Tabs, k.tab});
+    run(60);
+  }
+  int saves = 0;
+  // Saves under a new name each time unless one is given; returns what was written.
+  std::string save(const Kind& k, std::string name = {}) {
+    if (name.empty()) name = kDir + "m" + std::to_string(++saves) + ".txt";
+    ui.fileDialogNext(name);
+    click(k.saveButton);
+    auto it = system.files.find(name);
+    return it == system.files.end() ? std::string() : it->second;
+  }
+  void load(const Kind& k, const std::string& bytes, const std::string& name = kDir + "in.txt") {
+    system.files[name] = bytes;
+    ui.fileDialogNext(name);
+    click(k.saveButton + 1);
+  }
+  std::string text(int c) const { return ui.text(kMain, c); }
+  // Every row filled: address `row index + 1` and the list on item `item(row index)`.
+  template <typename F>
+  void fill(const Kind& k, F item) {
+    for (size_t i = 0; i < k.rows.size(); ++i) {
+      ui.setText(kMain, k.rows[i].field, std::to_string(i + 1));
+      if (k.rows[i].list != 0) ui.setSelection(kMain, k.rows[i].list, item(k.rows[i].list, i));
+    }
+  }
+};
+
+TEST(ModuleFileSave, ExactBytes) {
+  FilesHarness h;
+  const Kind& k0 = kinds()[0];
+  h.show(k0);
+  clearForm(*h.ctx, false);
+  h.ui.setText(kMain, 2032, "005");
+  h.ui.setSelection(kMain, 2042, 2);  // 03
+  h.ui.setSelection(kMain, 2046, 0);  // row 5: a function but no address
+  h.ui.setText(kMain, 2022, "11");
+  h.ui.setSelection(kMain, 2025, 4);  // 05
+  h.ui.setText(kMain, 2029, "12");
+  EXPECT_EQ(h.save(k0), fileOf(k0, {{0, "005, " + t(153)},
+                                    {4, ", " + t(151)},
+                                    {20, "11, " + t(155)},
+                                    {23, "12, "}}));
+
+  // Kind 2 ends with three lines numbered 28: fields 2220, 2219 and 2221.
+  const Kind& k2 = kinds()[2];
+  h.show(k2);
+  clearForm(*h.ctx, false);
+  h.ui.setText(kMain, 2220, "18");
+  h.ui.setText(kMain, 2219, "100");
+  h.ui.setText(kMain, 2221, "3");
+  const std::string saved = h.save(k2);
+  EXPECT_EQ(saved, fileOf(k2, {{22, "18, "}, {23, "100, "}, {24, "3, "}}));
+  EXPECT_NE(saved.find("\r\n18, , \r\n21, , \r\n"), std::string::npos);  // 19 and 20 skipped
+  const std::string tail = "24, , \r\n28, 18, \r\n28, 100, \r\n28, 3, \r\n";
+  EXPECT_EQ(saved.substr(saved.size() - tail.size()), tail);
+}
+
+TEST(ModuleFileSave, FunctionTextsAreStoredAsWindows1252) {
+  FilesHarness h;
+  h.ctx->texts.mainTable[53] = "03: Schalter (Dauerkontakt) \xC3\xA4";  // as loaded: UTF-8
+  fillFunctionLists(*h.ctx);
+  const Kind& k0 = kinds()[0];
+  h.show(k0);
+  clearForm(*h.ctx, false);
+  h.ui.setSelection(kMain, 2042, 2);
+  const std::string saved = h.save(k0);
+  EXPECT_NE(saved.find("01, , 03: Schalter (Dauerkontakt) \xE4\r\n"), std::string::npos);
+  clearForm(*h.ctx, false);
+  h.load(k0, saved);
+  EXPECT_EQ(h.text(2042), "03: Schalter (Dauerkontakt) \xC3\xA4");
+}
+
+// A saved file loads back into the same form (every item of every list in turn), and
+// saving that form gives the same bytes again: the blank that loading puts before some
+// addresses does not pile up.
+TEST(ModuleFileRoundTrip, EveryRowAndEveryItem) {
+  for (const Kind& k : kinds()) {
+    SCOPED_TRACE(k.kind);
+    FilesHarness h;
+    h.show(k);
+    for (int item = 0; item < 25; ++item) {
+      h.fill(k, [&](int list, size_t) {
+        return std::min(item, static_cast<int>(h.ui.items(kMain, list).size()) - 1);
+      });
+      const Snapshot before = snapshot(h.ui);
+      const std::string bytes = h.save(k);
+      clearForm(*h.ctx, false);
+      h.load(k, bytes);
+      for (size_t i = 0; i < k.rows.size(); ++i) {
+        const Row& r = k.rows[i];
+        // Kind 0 and the single rows keep the blank after the comma.
+        const bool blank = k.kind == 0 || r.list == 0;
+        EXPECT_EQ(h.text(r.field), (blank ? " " : "") + std::to_string(i + 1)) << r.field;
+        if (r.list != 0) {
+          EXPECT_EQ(h.text(r.list), std::get<0>(before.at(r.list))) << r.list << " " << item;
+        }
+      }
+      EXPECT_EQ(h.save(k), bytes);
+    }
+    EXPECT_TRUE(h.ui.messages.empty());
+  }
+}
+
+TEST(ModuleFileLoad, CodesChooseTheItemsOfTheirRows) {
+  struct Case {
+    int kind;
+    size_t line;
+    const char* content;  // after "NN, "
+    int field;
+    std::string fieldText;
+    int list;
+    std::string item;
+  };
+  const Case cases[] = {
+      // Outputs of kinds 1 and 2: 17 is the lists' own item of text 677.
+      {1, 2, "12, 17: x", 2088, "12", 2108, t(677)},
+      {2, 0, "5, 17", 2152, "5", 2172, t(677)},
+      // Function 27 exists only in the A rows of kind 2, and stays 27.
+      {2, 0, "5, 27: x", 2152, "5", 2172, t(676)},
+      {2, 1, "5, 27: x", 2153, "5", 2173, ""},
+      // Kind 0 uses texts 150 + code; its address keeps the blank after the comma.
+      {0, 0, "12, 04: y", 2032, " 12", 2042, t(154)},
+      {0, 20, "12, 5", 2022, " 12", 2025, t(155)},
+      {0, 10, " 7 , 07: z ", 2052, "  7 ", 2062, t(157)},
+      // Basic rows of kinds 1 and 2: texts 650 + code, and their special items.
+      {1, 20, " 7 , 05", 2074, "7", 2077, t(655)},
+      {1, 20, "7, 18: Service", 2074, "7", 2077, t(168)},
+      {1, 20, "7, 21: IR-LED", 2074, "7", 2077, "21: IR-LED"},
+      {1, 20, "7, 17: x", 2074, "7", 2077, ""},
+      {2, 18, "9, 26: IR-LED (Eingang) ", 2140, "9", 2143, "26: IR-LED (Eingang) "},
+      {2, 18, "9, 17", 2140, "9", 2143, t(677)},
+      // Codes that name no item, and damaged lines.
+      {0, 0, "12, x7", 2032, " 12", 2042, ""},
+      {0, 0, "12, 00: nothing", 2032, " 12", 2042, ""},
+      {0, 0, "12", 2032, " 12", 2042, ""},
+      {0, 0, "", 2032, " ", 2042, ""},
+      {0, 0, "1234567890123456789, 01", 2032, " 12345678901", 2042, t(151)},
+      // Single rows keep the blank in every kind.
+      {1, 23, "12, ", 2081, " 12", 0, ""},
+      {2, 22, "18, ", 2220, " 18", 0, ""},
+      {2, 23, "100, ", 2219, " 100", 0, ""},
+      {2, 24, "3, ", 2221, " 3", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.kind) + ": " + c.content);
+    FilesHarness h;
+    const Kind& k = kinds()[static_cast<size_t>(c.kind)];
+    h.show(k);
+    // The list shows something else before, so "no item" must clear it.
+    if (c.list != 0) h.ui.setSelection(kMain, c.list, 1);
+    h.load(k, fileOf(k, {{c.line, c.content}}));
+    EXPECT_EQ(h.text(c.field), c.fieldText);
+    if (c.list != 0) {
+      EXPECT_EQ(h.text(c.list), c.item);
+    }
+    EXPECT_TRUE(h.ui.messages.empty());
+  }
+}
+
+TEST(ModuleFileLoad, WrongFilesAreRefusedAndChangeNothing) {
+  const std::string files[] = {fileOf(kinds()[0]),  // another kind
+                               fileOf(kinds()[2]),
+                               "",
+                               "-8322",
+                               "-8322- \r\n01, 5, 05\r\n",
+                               "x-8322-\r\n",
+                               std::string("\0\xFF\xFE-8322-", 10),
+                               std::string(2 << 20, '\n')};  // far too big
+  for (const std::string& f : files) {
+    FilesHarness h;
+    const Kind& k1 = kinds()[1];
+    h.show(k1);
+    h.fill(k1, [](int, size_t i) { return static_cast<int>(i % 3); });
+    const Snapshot before = snapshot(h.ui);
+    h.load(k1, f);
+    ASSERT_EQ(h.ui.messages.size(), 1u);
+    EXPECT_EQ(h.ui.messages[0].title, t(556));
+    EXPECT_EQ(h.ui.messages[0].text, t(557));
+    EXPECT_EQ(h.ui.messages[0].flags, mb::kIconError);
+    EXPECT_EQ(snapshot(h.ui), before);
+  }
+}
+
+// Cut at every byte: a file without its whole marker loads nothing; otherwise the lines
+// that are there load, and the rows after the cut are emptied.
+TEST(ModuleFileLoad, CutAtEveryByte) {
+  FilesHarness h;
+  const Kind& k = kinds()[2];
+  h.show(k);
+  h.fill(k, [](int, size_t i) { return static_cast<int>(i % 20); });
+  const std::string full = h.save(k);
+  h.fill(k, [](int, size_t i) { return static_cast<int>(i % 20); });
+  applyModuleFile(*h.ctx, 2, full);
+  const Snapshot complete = snapshot(h.ui);
+
+  for (size_t cut = 0; cut < full.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    h.fill(k, [](int, size_t) { return 3; });
+    const Snapshot before = snapshot(h.ui);
+    const bool loaded = applyModuleFile(*h.ctx, 2, full.substr(0, cut));
+    EXPECT_EQ(loaded, cut >= 6);
+    if (!loaded) {
+      EXPECT_EQ(snapshot(h.ui), before);
+      continue;
+    }
+    const Snapshot after = snapshot(h.ui);
+    size_t lineStart = full.find("\r\n") + 2;
+    for (const Row& r : k.rows) {
+      const size_t lineEnd = full.find("\r\n", lineStart);
+      const std::vector<int> controls = r.list ? std::vector<int>{r.field, r.list}
+                                               : std::vector<int>{r.field};
+      for (int c : controls) {
+        if (lineEnd <= cut) {
+          EXPECT_EQ(after.at(c), complete.at(c)) << c;
+        } else if (lineStart >= cut) {
+          EXPECT_EQ(h.text(c), "") << c;
+        }
+      }
+      lineStart = lineEnd + 2;
+    }
+  }
+}
+
+TEST(ModuleFileLoad, LinesEndedByLineFeedOrReturnAlone) {
+  for (const char* end : {"\n", "\r", "\r\n"}) {
+    FilesHarness h;
+    const Kind& k = kinds()[1];
+    h.show(k);
+    std::string f = std::string("-8322-") + end + "01, 7, 05" + end + "02, 8, 06";
+    h.load(k, f);
+    EXPECT_EQ(h.text(2086), "7");
+    EXPECT_EQ(h.text(2106), t(655));
+    EXPECT_EQ(h.text(2087), "8");
+    EXPECT_EQ(h.text(2107), t(656));
+    EXPECT_EQ(h.text(2088), "");
+  }
+}
+
+TEST(ModuleFileDialogs, TitlesPatternsAndProposedNames) {
+  FilesHarness h;
+  const int saveName[3] = {572, 554, 589};
+  const int loadName[3] = {554, 572, 589};
+  for (const Kind& k : kinds()) {
+    h.show(k);
+    h.click(k.saveButton);      // cancelled: nothing written
+    h.click(k.saveButton + 1);  // cancelled: nothing read
+  }
+  ASSERT_EQ(h.ui.fileDialogs.size(), 6u);
+  for (size_t i = 0; i < 3; ++i) {
+    const FileDialogSpec& s = h.ui.fileDialogs[2 * i];
+    const FileDialogSpec& l = h.ui.fileDialogs[2 * i + 1];
+    EXPECT_EQ(s.title, t(558));
+    EXPECT_EQ(l.title, t(553));
+    EXPECT_EQ(s.pattern, t(555));
+    EXPECT_EQ(l.pattern, t(555));
+    EXPECT_EQ(s.fileName, kDir + t(saveName[i]));
+    EXPECT_EQ(l.fileName, kDir + t(loadName[i]));
+    EXPECT_EQ(s.directory, kDir);
+  }
+  EXPECT_EQ(h.system.writes, 0);
+  EXPECT_TRUE(h.ui.messages.empty());
+}
+
+TEST(ModuleFileSave, AsksBeforeOverwritingAndReportsAFailedWrite) {
+  FilesHarness h;
+  const Kind& k = kinds()[0];
+  h.show(k);
+  const std::string name = kDir + "old.txt";
+  h.system.files[name] = "old";
+  h.ui.answerNext(mb::kAnswerNo);
+  h.save(k, name);
+  ASSERT_EQ(h.ui.messages.size(), 1u);
+  EXPECT_EQ(h.ui.messages[0].title, t(559));
+  EXPECT_EQ(h.ui.messages[0].text, t(560) + name + t(561));
+  EXPECT_EQ(h.ui.messages[0].flags, mb::kYesNo | mb::kIconWarning);
+  EXPECT_EQ(h.system.files[name], "old");
+
+  h.ui.answerNext(mb::kAnswerYes);
+  EXPECT_EQ(h.save(k, name), fileOf(k));
+
+  h.system.failWrites = true;
+  h.save(k, kDir + "new.txt");
+  ASSERT_EQ(h.ui.messages.size(), 3u);
+  EXPECT_EQ(h.ui.messages[2].title, t(558));
+  EXPECT_EQ(h.ui.messages[2].flags, mb::kIconError);
+  EXPECT_EQ(h.system.files.count(kDir + "new.txt"), 0u);
+}
+
+TEST(ModuleFileLoad, AFileThatCannotBeOpenedIsReported) {
+  FilesHarness h;
+  const Kind& k = kinds()[0];
+  h.show(k);
+  const Snapshot before = snapshot(h.ui);
+  h.ui.fileDialogNext(kDir + "gone.txt");
+  h.click(2073);
+  ASSERT_EQ(h.ui.messages.size(), 1u);
+  EXPECT_EQ(h.ui.messages[0].title, "Error");
+  EXPECT_EQ(h.ui.messages[0].text, t(524) + "\n\n   " + kDir + "gone.txt   \n\n" + t(525));
+  EXPECT_EQ(h.ui.messages[0].flags, mb::kIconError);
+  EXPECT_EQ(snapshot(h.ui), before);
+}
+
+// The blank before a loaded address is no reason for the address check to refuse it.
+TEST(ModuleFileLoad, LoadedAddressesPassTheAddressCheck) {
+  FilesHarness h;
+  const Kind& k = kinds()[0];
+  h.show(k);
+  h.load(k, fileOf(k, {{0, "12, 01"}}));
+  h.ui.inject({EventType::TextChanged, kMain, 2032, 0});
+  h.run(60);
+  EXPECT_TRUE(h.ui.messages.empty());
+  EXPECT_EQ(h.text(2032), " 12");
+}
+
+TEST(ModuleFileText, Lines) {
+  EXPECT_EQ(textLines(""), std::vector<std::string>{});
+  EXPECT_EQ(textLines("a"), std::vector<std::string>{"a"});
+  EXPECT_EQ(textLines("a\r\n"), std::vector<std::string>{"a"});
+  EXPECT_EQ(textLines("a\r\n\r\nb"), (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_EQ(textLines("a\rb\nc\r"), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(textLines("a\n\rb"), (std::vector<std::string>{"a", "", "b"}));
+}
+
+}  // namespace
+}  // namespace kw::test
