@@ -8,8 +8,12 @@
 //
 // Sub-type 19 (the newer module) takes its addresses through parameter 12 as a command:
 // the host puts the address on 1 and the second address on 3, and 64 on address 2 makes
-// the module take both into parameter 1. Parameter 14 is the firmware version (major,
-// minor), 11 an additional address with its two values. A 0 written to 1..3 under any
+// the module take both into parameter 1. The same command sets one value of an output:
+// the output number (1..8) on 1, the value on 3, and on 2 the selector of the value: 1, 2
+// and 4 for the three bytes of parameter output + 1, 8, 16 and 32 for those of parameter
+// output + 65. Parameter 13 is the command for the additional address: what is written
+// to 1..3 under it goes to parameter 11. Parameter 14 is the firmware version (major,
+// minor), 11 the additional address with its two values. A 0 written to 1..3 under any
 // other parameter only clears the window; nothing is stored.
 #include "sim/module_families.h"
 
@@ -20,8 +24,20 @@ namespace {
 constexpr int kAddresses = 1;
 constexpr int kAdditional = 11;
 constexpr int kCommand = 12;
+constexpr int kAdditionalCommand = 13;
 constexpr int kVersion19 = 14;
 constexpr uint8_t kCommit = 64;
+
+// Output values set through the command: which parameter (first or second part of the
+// output) and which byte of it each selector on address 2 stands for.
+struct OutputValue {
+  uint8_t selector;
+  int partOffset;  // parameter = output + partOffset
+  int byte;
+};
+constexpr OutputValue kOutputValues[] = {{1, 1, 0},  {2, 1, 1},  {4, 1, 2},
+                                         {8, 65, 0}, {16, 65, 1}, {32, 65, 2}};
+constexpr int kOutputs = 8;
 
 // 31 reads as 3.01: new enough for the additional value (30 and later).
 constexpr uint8_t kVersion18 = 31;
@@ -60,6 +76,10 @@ class ServoModule19 final : public SimModule {
  protected:
   WindowEffect windowWrite(int p, int index, uint8_t value) override {
     if (p == kCommand) return command(index, value);
+    if (p == kAdditionalCommand) {
+      stored(kAdditional)[static_cast<size_t>(index - 1)] = value;
+      return WindowEffect::Ignore;
+    }
     if (p == kVersion19 || value == 0) return WindowEffect::Ignore;
     return WindowEffect::Store;
   }
@@ -70,13 +90,15 @@ class ServoModule19 final : public SimModule {
   }
 
  private:
-  // Address and second address wait on 1 and 3 of the command until 64 comes on 2.
+  // Address and second address (or output number and value) wait on 1 and 3 of the
+  // command until the selector comes on 2.
   WindowEffect command(int index, uint8_t value) {
     if (index != 2) return WindowEffect::Store;
-    if (value == kCommit) {
-      const ParameterValue& c = stored(kCommand);
-      stored(kAddresses) = {c[0], c[2], 0};
-    }
+    const ParameterValue& c = stored(kCommand);
+    if (value == kCommit) stored(kAddresses) = {c[0], c[2], 0};
+    for (const OutputValue& o : kOutputValues)
+      if (value == o.selector && c[0] >= 1 && c[0] <= kOutputs)
+        stored(c[0] + o.partOffset)[static_cast<size_t>(o.byte)] = c[2];
     return WindowEffect::Ignore;
   }
 };
