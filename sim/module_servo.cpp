@@ -1,5 +1,7 @@
 // Family 1: modules with eight outputs. Parameter 1 holds the module address and the
-// second address.
+// second address; parameters 2 to 9 the outputs 1 to 8 (end value 1, end value 2, speed),
+// and for sub-type 19 parameters 66 to 73 the rest of each output (value 4, values 5 and
+// 6). Parameter 10 is the output test (output number on 1, what to do on 2).
 //
 // Sub-type 18 (the older module): parameter 12 is the firmware version (first byte, the
 // module's own) and an additional value (second byte). A write to address 1 while 12 is
@@ -39,6 +41,19 @@ constexpr OutputValue kOutputValues[] = {{1, 1, 0},  {2, 1, 1},  {4, 1, 2},
                                          {8, 65, 0}, {16, 65, 1}, {32, 65, 2}};
 constexpr int kOutputs = 8;
 
+// A new module's outputs: end values in the middle range, a moderate speed; sub-type 19
+// also has value 4 and leaves values 5 and 6 at 0.
+constexpr ParameterValue kOutputFirstPart{80, 170, 10};
+constexpr ParameterValue kOutputSecondPart{20, 0, 0};
+
+void presetOutputs(SimModule& m, bool secondPart) {
+  for (int k = 1; k <= kOutputs; ++k) {
+    m.setParameter(k + 1, kOutputFirstPart[0], kOutputFirstPart[1], kOutputFirstPart[2]);
+    if (secondPart)
+      m.setParameter(k + 65, kOutputSecondPart[0], kOutputSecondPart[1], kOutputSecondPart[2]);
+  }
+}
+
 // 31 reads as 3.01: new enough for the additional value (30 and later).
 constexpr uint8_t kVersion18 = 31;
 // Older than 20: taken for a module of the first series.
@@ -50,6 +65,7 @@ class ServoModule18 final : public SimModule {
   ServoModule18(int bus, int address) : SimModule(1, 18, bus, address) {
     setParameter(kAddresses, static_cast<uint8_t>(address), 0, 0);
     setParameter(kCommand, kVersion18, 0, 0);
+    presetOutputs(*this, false);
   }
 
  protected:
@@ -71,6 +87,7 @@ class ServoModule19 final : public SimModule {
     setParameter(kAddresses, static_cast<uint8_t>(address), 0, 0);
     setParameter(kVersion19, kFirmware19[0], kFirmware19[1], kFirmware19[2]);
     setParameter(kAdditional, 0, 1, 1);
+    presetOutputs(*this, true);
   }
 
  protected:
