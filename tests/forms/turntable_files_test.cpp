@@ -133,12 +133,5 @@ TEST(TurntableFiles, CutAtEveryByte) {
         << cut;
 }
 
-TEST(TurntableFiles, FieldNumber) {
-  EXPECT_EQ(fieldNumber(""), 0);
-  EXPECT_EQ(fieldNumber("812x"), 812);
-  EXPECT_EQ(fieldNumber("x812"), 0);
-  EXPECT_EQ(fieldNumber("99999999999999"), 1000000);
-}
-
 }  // namespace
 }  // namespace kw::test

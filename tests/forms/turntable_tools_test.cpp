@@ -185,6 +185,8 @@ TEST(TurntableSettingsFile, SavedFromAFreshReadOutAndLoadedBack) {
             "; \r\n;  Einstellungen\r\n; \r\n[t538]\r\nt539 = 15\r\nt540 = 0\r\nt541 = 16\r\n"
             "t542 = 32\r\nGleiszahl = 48\r\n; \r\n");
   EXPECT_TRUE(h.unlocked());
+  // Unlocking leaves the position buttons off: they are for normal operation only.
+  EXPECT_FALSE(h.ui.enabled(win::kMain, ctl::kFirstPosition));
 
   clearForm(*h.ctx, false);
   h.ui.fileDialogNext(path);
