@@ -73,6 +73,7 @@ void SimModule::hostWrite(int bus, int address, uint8_t value, Tick now) {
   if (bus != line_) return;
   std::lock_guard lock(mutex_);
   if (bus_ == nullptr) return;
+  now_ = now;
   anyWrite(address, value, now);
   if (address == kControlAddress)
     controlWrite(value, now);
@@ -159,7 +160,10 @@ void SimModule::cancel(Answer what) {
 
 void SimModule::advance(Tick now) {
   std::lock_guard lock(mutex_);
-  if (pending_.empty() || bus_ == nullptr) return;
+  if (bus_ == nullptr) return;
+  now_ = now;
+  tick(now);
+  if (pending_.empty()) return;
   std::vector<Pending> due;
   std::erase_if(pending_, [&](const Pending& p) {
     if (!tickReached(now, p.due)) return false;
@@ -193,6 +197,10 @@ void SimModule::answerSelection() {
   enterLocked();
   bus_->set(line_, kControlAddress, static_cast<uint8_t>(control & ~kRequestBit));
   if (!faults.keepAddress) bus_->set(line_, kModuleAddress, 0);
+}
+
+void SimModule::show(int address, uint8_t value) {
+  if (bus_ != nullptr) bus_->set(line_, address, value);
 }
 
 void SimModule::showWindow() {

@@ -120,6 +120,15 @@ class SimModule : public BusListener {
   virtual bool directRegisters() const { return false; }
   // A host write to any address, before the module's own handling (family 10).
   virtual void anyWrite(int address, uint8_t value, Tick now) {}
+  // Time has reached `now`: a module that acts by itself (a turntable that turns) does it
+  // here, before the answers that are due.
+  virtual void tick(Tick now) {}
+
+  // The module's own change of a bus value on its line (a turntable reporting where it
+  // stands); nothing when the module is on no bus.
+  void show(int address, uint8_t value);
+  // The time of the host write or passing of time being handled.
+  Tick lastTime() const { return now_; }
 
   ParameterValue& stored(int p);
   const ParameterValue& stored(int p) const;
@@ -159,6 +168,7 @@ class SimModule : public BusListener {
   SimBus* bus_ = nullptr;
   std::array<ParameterValue, 256> store_{};
   int selected_ = -1;  // parameter selected on address 0; -1 = none
+  Tick now_ = 0;
   std::vector<Pending> pending_;
 };
 

@@ -2,6 +2,8 @@
 
 #include "app/context.h"
 #include "app/dispatch.h"
+#include "forms/output_tools.h"
+#include "forms/turntable_tools.h"
 
 namespace kw {
 
@@ -34,6 +36,8 @@ void registerFamilyRows(Dispatcher& d) {
   // labels follow the typing, and a table past a full turn is reported at once.
   d.onControl(ctl::kFirstStep, ctl::kFirstStep + ctl::kStepCount - 1, EventType::TextChanged,
               [](AppContext& c, const UiEvent&) { checkSteps(c); });
+  registerTurntableToolRows(d);
+  registerOutputToolRows(d);
 }
 
 }  // namespace kw

@@ -32,7 +32,8 @@ void keepLegacyLock(AppContext& ctx);
 // Family 2, sub-type 12: step check of the 48 step fields.
 void checkSteps(AppContext& ctx);
 
-// Control-event rows that belong to the pages of families 1 to 10 (the step fields).
+// Control-event rows that belong to the pages of families 1 to 10 (the step fields, the
+// turntable and output tools).
 void registerFamilyRows(Dispatcher& d);
 
 // Numbers of the family pages that other code looks at by range.

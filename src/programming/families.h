@@ -30,4 +30,9 @@ void readFamily7(ModuleRun& run);
 void readFamily8(ModuleRun& run);
 void readFamily9(ModuleRun& run);
 
+// Family 2, sub-type 11: parameters 1 to 3 into the form as the read-out shows them, and
+// with `withFeedbackAddress` parameter 4 as well when the module's firmware has it. The
+// settings file is saved from this (without parameter 4).
+void readTurntableSettings(const ModuleRun& run, bool withFeedbackAddress);
+
 }  // namespace kw

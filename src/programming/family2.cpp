@@ -103,17 +103,6 @@ bool showFirmware(const ModuleRun& run, const Answer& a) {
   return second;
 }
 
-void readSettings(const ModuleRun& run) {
-  const Answer addresses = run.query(1);
-  run.setText(2291, std::to_string(addresses.a1));
-  run.setText(2295, std::to_string(addresses.a2));
-  run.setText(2294, std::to_string(addresses.a3));
-  if (run.cancelled()) return;
-  showPosition(run, run.query(2));
-  if (run.cancelled()) return;
-  if (!showFirmware(run, run.query(3)) || run.cancelled()) return;
-  run.setText(2292, std::to_string(run.query(4).a1));
-}
 
 void readSteps(const ModuleRun& run) {
   for (int i = 0; i < ctl::kStepCount; ++i) {
@@ -137,6 +126,18 @@ void readPatterns(const ModuleRun& run) {
 
 }  // namespace
 
+void readTurntableSettings(const ModuleRun& run, bool withFeedbackAddress) {
+  const Answer addresses = run.query(1);
+  run.setText(2291, std::to_string(addresses.a1));
+  run.setText(2295, std::to_string(addresses.a2));
+  run.setText(2294, std::to_string(addresses.a3));
+  if (run.cancelled()) return;
+  showPosition(run, run.query(2));
+  if (run.cancelled()) return;
+  if (!showFirmware(run, run.query(3)) || run.cancelled() || !withFeedbackAddress) return;
+  run.setText(2292, std::to_string(run.query(4).a1));
+}
+
 void programFamily2(ModuleRun& run) {
   switch (currentSubtype(run.ctx)) {
     case 11: runWrites(run, kSettings); break;
@@ -148,7 +149,7 @@ void programFamily2(ModuleRun& run) {
 
 void readFamily2(ModuleRun& run) {
   switch (currentSubtype(run.ctx)) {
-    case 11: readSettings(run); break;
+    case 11: readTurntableSettings(run, true); break;
     case 12: readSteps(run); break;
     case 13: readPatterns(run); break;
     default: break;

@@ -48,6 +48,11 @@ void lockForm(AppContext& ctx, bool locked) {
   for (int b = 0; b < kBusSlots; ++b)
     ui.setEnabled(kMain, ctl::kFirstBus + b, !locked && ctx.suite.busTable[b].used != 0);
   if (!locked) keepLegacyLock(ctx);
+  // The position buttons drive the turntable in normal operation only; the bus thread
+  // turned them off when programming mode came on, and unlocking must not undo that.
+  if (!locked && ctx.bus.programmingMode.load() != 0)
+    for (int c = ctl::kFirstPosition; c < ctl::kFirstPosition + ctl::kStepCount; ++c)
+      ui.setEnabled(kMain, c, false);
 }
 
 bool requireProgrammingMode(AppContext& ctx) {

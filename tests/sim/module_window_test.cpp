@@ -70,6 +70,11 @@ const std::vector<WindowCase> kWindowCases{
      "1=25,26,0 14=1,5,0 11=0,1,1 12=50,0,51"},
     {"1/19 additional address", 1, 19, "0:11 1:30 2:40 3:50  0:14 1:9",
      "11=30,40,50 14=1,5,0 1=13,0,0"},
+    // The set command: output 3 (parameters 4 and 68), one selector per value; 13 writes
+    // the additional address into 11, a 0 included.
+    {"1/19 output values and additional address through commands", 1, 19,
+     "0:12 1:3 3:41 2:1 3:42 2:2 3:43 2:4 3:44 2:8 3:45 2:16 3:46 2:32  0:13 1:20 2:0 3:40",
+     "4=41,42,43 68=44,45,46 11=20,0,40 1=13,0,0"},
     {"2 settings (sub-type 11), steps (12) and patterns (13)", 2, 0,
      "0:1 1:90 2:30 3:14  0:3 1:5 2:9  0:4 1:92  0:2 1:7  0:10 1:1 2:44 2:44  0:11 3:25",
      "1=90,30,14 2=48,0,0 3=5,4,2 4=92,0,0 10=1,44,0 11=3,32,25 57=3,32,0"},
