@@ -412,7 +412,7 @@ TEST(BackupRoundTrip, SimulatedModulesComeBackAsSaved) {
     h.ui.fileDialogNext(kFile);
     h.press(c.buttons.save, 20 * 800);
     const std::string saved = h.system.files[kFile];
-    EXPECT_NE(saved.find("02, 081, 169, 010\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("02, 080, 170, 010\r\n"), std::string::npos);
     if (c.subtype == 19) {
       EXPECT_NE(saved.find("01, 013, 000, 000\r\n"), std::string::npos);
     }
