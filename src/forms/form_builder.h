@@ -102,7 +102,7 @@ constexpr int kField = 20;      // height of fields and lists
 constexpr int kButton = 26;     // height of push buttons
 constexpr int kFrameTop = 16;   // from a frame's top to its first row
 constexpr int kFramePad = 8;    // inner left/right margin of a frame
-constexpr Rect kFamilyTabsRect = {4, 4, 682, 466};
+constexpr Rect kFamilyTabsRect = {4, 4, 682, 496};
 // Usable area of a family page, and of a sub-type page inside an inner tab control.
 constexpr Rect kFamilyPage = {0, 0, 674, 430};
 constexpr Rect kInnerTabsRect = {2, 2, 668, 424};

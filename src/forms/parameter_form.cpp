@@ -63,8 +63,8 @@ constexpr int kFirstField[kFamilyCount] = {2022, 2253, 2291, 2327, 2339, 2515,
 // ------------------------------------------------------------------------------------
 // Frame: bus selector and action bar under the tabs.
 
-constexpr Rect kBusFrame = {4, 472, 682, 42};
-constexpr int kActionBarY = 518;
+constexpr Rect kBusFrame = {4, 502, 682, 42};
+constexpr int kActionBarY = 548;
 
 void buildBusSelector(FormBuilder& b, const AppContext& ctx) {
   b.frame(kBusFrame, tx(115));
