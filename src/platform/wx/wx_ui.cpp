@@ -2,6 +2,7 @@
 // that the program's own main loop drives.
 #include "platform/wx/wx_ui.h"
 
+#include <wx/log.h>
 #include <wx/display.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
@@ -546,6 +547,11 @@ std::unique_ptr<Ui> createWxUi(int argc, char** argv) {
     av = fallback;
   }
   wxSetAssertHandler(wxui::assertToStderr);
+#ifdef NDEBUG
+  // The toolkit's own debugging chatter ("lost focus even though it didn't have it") is
+  // no news for a user.
+  wxLog::SetLogLevel(wxLOG_Warning);
+#endif
   wxApp::SetInstance(new wxui::App);
   if (!wxEntryStart(ac, av)) return nullptr;
   if (!wxTheApp || !wxTheApp->CallOnInit()) {
