@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string_view>
+#include <unordered_set>
 
 #include "platform/system.h"
 #include "platform/text_encoding.h"
@@ -139,28 +140,28 @@ constexpr std::string_view kBusSuffixes[] = {"Com", "Akt", "SX1"};
 constexpr std::string_view kPortSuffixes[] = {"used", "Typ", "Baud"};
 constexpr char kWindowSuffixes[] = {'X', 'Y', 'B', 'H', 'M'};
 
-// The keys of a group that this program reads and writes.
-std::vector<std::string> knownKeys(const GroupSpec& g, const std::vector<PassKey>& keys) {
-  std::vector<std::string> out;
+// The keys of a group that this program reads and writes, case-folded.
+std::unordered_set<std::string> knownKeys(const GroupSpec& g, const std::vector<PassKey>& keys) {
+  std::unordered_set<std::string> out;
   switch (g.section) {
     case Section::Pass:
       for (const PassKey& k : keys) {
-        if (k.group == g.name) out.push_back(k.key);
+        if (k.group == g.name) out.insert(foldCase(k.key));
       }
       break;
     case Section::Buses:
       for (int b = 0; b <= 8; ++b) {
-        for (auto s : kBusSuffixes) out.push_back(busKey(b, s));
+        for (auto s : kBusSuffixes) out.insert(foldCase(busKey(b, s)));
       }
       break;
     case Section::Ports:
       for (int p = 1; p <= 8; ++p) {
-        for (auto s : kPortSuffixes) out.push_back(portKey(p, s));
+        for (auto s : kPortSuffixes) out.insert(foldCase(portKey(p, s)));
       }
       break;
     case Section::Windows:
       for (int i = 0; i < kStoredWindows; ++i) {
-        for (char s : kWindowSuffixes) out.push_back(windowKey(i, s));
+        for (char s : kWindowSuffixes) out.insert(foldCase(windowKey(i, s)));
       }
       break;
   }
@@ -347,17 +348,10 @@ void parseSuitePreferences(std::string_view bytes, const ScreenMetrics& screen,
       prefs.unknown.push_back(g);
       continue;
     }
-    const std::vector<std::string> known = knownKeys(*desc, keys);
+    const std::unordered_set<std::string> known = knownKeys(*desc, keys);
     IniGroup extra{g.name, {}};
     for (const IniEntry& e : g.entries) {
-      bool isKnown = false;
-      for (const std::string& k : known) {
-        if (iequals(k, e.key)) {
-          isKnown = true;
-          break;
-        }
-      }
-      if (!isKnown) extra.entries.push_back(e);
+      if (known.count(foldCase(e.key)) == 0) extra.entries.push_back(e);
     }
     if (!extra.entries.empty()) prefs.unknown.push_back(std::move(extra));
   }
