@@ -10,12 +10,12 @@
 #include <string>
 #include <string_view>
 
-#define KW_FUZZ_CHECK(condition)                                                      \
-  do {                                                                                \
-    if (!(condition)) {                                                               \
+#define KW_FUZZ_CHECK(condition)                                                            \
+  do {                                                                                      \
+    if (!(condition)) {                                                                     \
       std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                   \
-    }                                                                                 \
+      std::abort();                                                                         \
+    }                                                                                       \
   } while (0)
 
 namespace kw::fuzz {

@@ -1,6 +1,8 @@
 // The program's language files: texts land only in their tables, at most 200 characters
 // each, as UTF-8 whatever the file's bytes; and a file written from the tables reads back
 // to the same tables.
+#include <memory>
+
 #include "config/language.h"
 #include "fuzz_check.h"
 #include "platform/text_encoding.h"
@@ -22,7 +24,8 @@ std::string languageFileOf(const kw::LanguageTexts& t) {
   for (int n = 1; n <= 99; ++n)
     if (!t.shortTable[n].empty()) f += std::to_string(n) + ", " + t.shortTable[n] + "\r\n";
   for (int n = 100; n <= 800; ++n)
-    if (!t.mainTable[n - 100].empty()) f += std::to_string(n) + ", " + t.mainTable[n - 100] + "\r\n";
+    if (!t.mainTable[n - 100].empty())
+      f += std::to_string(n) + ", " + t.mainTable[n - 100] + "\r\n";
   return f;
 }
 

@@ -1,8 +1,9 @@
 // What the interfaces send, decoded by the bus link through a scripted serial port: one
 // target per protocol class (KW_FUZZ_PROTOCOL_TYPE names the interface type). The input
 // chooses which buses use the port and then interleaves bytes from the device, time, the
-// CTS line, the port vanishing and queued writes. Whatever arrives, the bus mirror holds bytes, every port is
-// in one of its five states, and polling asks only for the groups it knows.
+// CTS line, the port vanishing and queued writes. Whatever arrives, the bus mirror holds
+// bytes, every port is in one of its five states, and polling asks only for the groups it
+// knows.
 #include "buslink/bus_link.h"
 #include "buslink/fake_serial.h"
 #include "fuzz_check.h"

@@ -12,10 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   KW_FUZZ_CHECK(std::string_view("neoms").find(mode->parity) != std::string_view::npos);
   KW_FUZZ_CHECK(mode->dataBits >= 5 && mode->dataBits <= 8);
   KW_FUZZ_CHECK(mode->stopBits == 1 || mode->stopBits == 2);
-  const std::string canonical = "COM" + std::to_string(mode->port) + ":" +
-                                std::to_string(mode->baud) + "," + mode->parity + "," +
-                                std::to_string(mode->dataBits) + "," +
-                                std::to_string(mode->stopBits);
+  const std::string canonical =
+      "COM" + std::to_string(mode->port) + ":" + std::to_string(mode->baud) + "," + mode->parity +
+      "," + std::to_string(mode->dataBits) + "," + std::to_string(mode->stopBits);
   const std::optional<kw::SerialMode> again = kw::parseSerialMode(canonical);
   KW_FUZZ_CHECK(again && again->port == mode->port && again->baud == mode->baud &&
                 again->parity == mode->parity && again->dataBits == mode->dataBits &&

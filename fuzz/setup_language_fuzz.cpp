@@ -1,6 +1,8 @@
 // The settings dialog's language files (three-digit number, separator, text): entries
 // 0..300 only, at most 200 characters of UTF-8 each, and a file written from the table
 // reads back to the same table.
+#include <memory>
+
 #include "config/language.h"
 #include "fuzz_check.h"
 #include "platform/text_encoding.h"

@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string first = kw::suitePreferencesBytes(prefs);
   KW_FUZZ_CHECK(first.rfind("; \r\n;  Einstellungen\r\n; \r\n[Autostart]\r\n", 0) == 0);
   KW_FUZZ_CHECK(crlfLines(first));
-  for (const char* group : {"\r\n[Bus2Com]\r\n", "\r\n[ComPorts]\r\n", "\r\n[WinPos]\r\n",
-                            "\r\n[TimerJustage]\r\n"})
+  for (const char* group :
+       {"\r\n[Bus2Com]\r\n", "\r\n[ComPorts]\r\n", "\r\n[WinPos]\r\n", "\r\n[TimerJustage]\r\n"})
     KW_FUZZ_CHECK(first.find(group) != std::string::npos);
 
   kw::SuitePreferences again = kw::emptySuitePreferences();

@@ -32,7 +32,8 @@ TEST(FatalErrorThreads, AFaultOnTheBusThreadIsShownToTheUserBeforeTheEnd) {
   reporter.attach(&ui, &system);
   int code = -1;
   std::thread bus([&] {
-    code = exitCodeOf([&] { reporter.report(212, "Division by zero", "/src/buslink/bus_link.cpp"); });
+    code =
+        exitCodeOf([&] { reporter.report(212, "Division by zero", "/src/buslink/bus_link.cpp"); });
   });
   bus.join();
   EXPECT_EQ(code, 1);

@@ -29,11 +29,19 @@ TEST(LanguageRestartThreads, RealBusThreadHasEndedBeforeTheTextsChange) {
   system.files["VX_PREF_Alle_V3.pref"] =
       "[Bus2Com]\r\nBus0Com = 1\r\nBus0Akt = 1\r\n[ComPorts]\r\nComPort01Typ = 5\r\n";
   AppContext ctx(Platform{ui, clock, system, workers, ports});
+  // Whatever happens below, the threads end before the context goes.
+  struct StopThreads {
+    AppContext& c;
+    ~StopThreads() {
+      c.busThread.stop(0);
+      stopClockThread(c);
+    }
+  } stopAtEnd{ctx};
   startUp(ctx);
   // The port times out after 250 ms and its state is shown.
-  for (int i = 0; i < 300 && ui.statusField(win::kMain, 1).text.rfind("COM1", 0) != 0; ++i)
+  for (int i = 0; i < 300 && ui.statusField(win::kMain, 1).text.rfind("Com 1", 0) != 0; ++i)
     clock.sleep(10);
-  ASSERT_EQ(ui.statusField(win::kMain, 1).text.rfind("COM1", 0), 0u);
+  ASSERT_EQ(ui.statusField(win::kMain, 1).text.rfind("Com 1", 0), 0u);
 
   std::atomic<int> busRanAtRead{-1};
   system.onRead = [&](const std::string& path) {

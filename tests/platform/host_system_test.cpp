@@ -2,9 +2,8 @@
 #ifndef _WIN32
 
 #include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
