@@ -1,6 +1,7 @@
 #include "app/fatal.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -18,14 +19,9 @@ namespace kw {
 namespace {
 
 // Set once at start-up; signal handlers and std::terminate cannot be given a context.
-struct FatalTarget {
-  std::atomic<Ui*> ui{nullptr};
-  std::atomic<System*> system{nullptr};
-  std::atomic<bool> reporting{false};
-};
-FatalTarget& target() {
-  static FatalTarget t;
-  return t;
+FatalReporter& processReporter() {
+  static FatalReporter reporter;
+  return reporter;
 }
 
 const char* signalDescription(int sig) {
@@ -44,7 +40,7 @@ const char* signalDescription(int sig) {
 void onSignal(int sig) {
   std::signal(sig, SIG_DFL);
 #ifndef _WIN32
-  alarm(60);  // never hang on the way out
+  alarm(600);  // never hang on the way out, yet leave the user time to read the message
 #endif
   reportFatalError(-1, signalDescription(sig), "");
 }
@@ -68,8 +64,7 @@ std::string fatalErrorText(int line, std::string_view description, std::string_v
 }
 
 void installFatalErrorHandler(Ui* ui, System* system) {
-  target().ui = ui;
-  target().system = system;
+  processReporter().attach(ui, system);
   std::set_terminate(onTerminate);
   for (int sig : {SIGSEGV, SIGFPE, SIGILL, SIGABRT
 #ifdef SIGBUS
@@ -80,14 +75,30 @@ void installFatalErrorHandler(Ui* ui, System* system) {
     std::signal(sig, onSignal);
 }
 
-void reportFatalError(int line, std::string_view description, std::string_view file) {
-  std::string text = fatalErrorText(line, description, file);
-  if (!target().reporting.exchange(true)) {
+void FatalReporter::report(int line, std::string_view description, std::string_view file) {
+  const std::string text = fatalErrorText(line, description, file);
+  const std::thread::id self = std::this_thread::get_id();
+  std::thread::id nobody{};
+  if (reporter_.compare_exchange_strong(nobody, self)) {
     std::fputs(("Error\n" + text + "\n").c_str(), stderr);
-    if (Ui* ui = target().ui.load()) ui->messageBox(-1, "Error", text, mb::kOk | mb::kIconError);
+    if (Ui* ui = ui_.load()) ui->showFatalMessage("Error", text);
+    end();
   }
-  if (System* s = target().system.load()) s->exitProcess(1);
+  if (nobody == self) end();  // a fault while the message is being shown
+  // Another thread is telling the user already and ends the process once the message has
+  // been read; this thread must not end it under the message. No clock exists here: the
+  // program is past its normal life.
+  std::fputs(("Error\n" + text + "\n").c_str(), stderr);
+  for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+}
+
+void FatalReporter::end() {
+  if (System* s = system_.load()) s->exitProcess(1);
   std::_Exit(1);
+}
+
+void reportFatalError(int line, std::string_view description, std::string_view file) {
+  processReporter().report(line, description, file);
 }
 
 void reportCurrentException() {

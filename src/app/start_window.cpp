@@ -29,6 +29,14 @@ bool startNewInstance(AppContext& ctx) {
   return !self.empty() && ctx.system.startProgram(self, {tick});
 }
 
+// The bus and clock threads read the language texts (status bar); before the texts change
+// for a restart both are stopped, so that no thread reads a text while it is replaced.
+void stopThreadsForRestart(AppContext& ctx) {
+  ctx.bus.stopFlag = 1;
+  ctx.busThread.stop(0);
+  stopClockThread(ctx);
+}
+
 }  // namespace
 
 std::string versionText() {
@@ -116,6 +124,7 @@ void loadStartTexts(AppContext& ctx) {
 }
 
 void buildUserInterface(AppContext& ctx, int language, bool showWait, bool restart) {
+  if (restart) stopThreadsForRestart(ctx);
   ctx.language = (language >= 1 && language <= 4) ? language : kLanguageGerman;
   if (!loadLanguage(ctx.system, ctx.ui, ctx.languageFiles, ctx.language, ctx.texts)) {
     // A window without words is no use: this run takes a language whose file is there.
@@ -157,9 +166,6 @@ void buildUserInterface(AppContext& ctx, int language, bool showWait, bool resta
     return;
   }
 
-  ctx.bus.stopFlag = 1;
-  ctx.busThread.stop(0);
-  stopClockThread(ctx);
   saveProgramPreferences(ctx);
   if (ctx.ui.windowOpen(win::kSteller)) closeStellerWindow(ctx);
   startNewInstance(ctx);

@@ -60,6 +60,12 @@ bool iequals(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string foldCase(std::string_view name) {
+  std::string s(name);
+  for (char& c : s) c = lower(c);
+  return s;
+}
+
 std::optional<int64_t> leadingInteger(std::string_view text) {
   text = trimLeft(text);
   bool negative = false;
@@ -96,8 +102,11 @@ IniDocument IniDocument::parse(std::string_view text) {
     const std::string_view bare = trimRight(line);
     if (bare.size() >= 2 && bare.front() == '[' && bare.back() == ']') {
       const std::string_view name = trim(bare.substr(1, bare.size() - 2));
-      collecting = !doc.hasGroup(name);
-      if (collecting) doc.groups_.push_back(IniGroup{std::string(name), {}});
+      collecting = doc.groupIndex_.try_emplace(foldCase(name), doc.groups_.size()).second;
+      if (collecting) {
+        doc.groups_.push_back(IniGroup{std::string(name), {}});
+        doc.keyIndex_.emplace_back();
+      }
       return;
     }
     if (!collecting) return;
@@ -106,9 +115,7 @@ IniDocument IniDocument::parse(std::string_view text) {
     const std::string_view key = trimRight(line.substr(0, eq));
     if (key.empty()) return;
     IniGroup& g = doc.groups_.back();
-    for (const IniEntry& e : g.entries) {
-      if (iequals(e.key, key)) return;
-    }
+    if (!doc.keyIndex_.back().try_emplace(foldCase(key), g.entries.size()).second) return;
     g.entries.push_back(IniEntry{std::string(key), std::string(trimLeft(line.substr(eq + 1)))});
   };
   // A stray CR inside a line ends it as well, so no name or value ever holds a line break
@@ -127,20 +134,18 @@ IniDocument IniDocument::parse(std::string_view text) {
 bool IniDocument::hasGroup(std::string_view name) const { return group(name) != nullptr; }
 
 const IniGroup* IniDocument::group(std::string_view name) const {
-  for (const IniGroup& g : groups_) {
-    if (iequals(g.name, name)) return &g;
-  }
-  return nullptr;
+  const auto it = groupIndex_.find(foldCase(name));
+  return it == groupIndex_.end() ? nullptr : &groups_[it->second];
 }
 
 std::optional<std::string> IniDocument::value(std::string_view groupName,
                                               std::string_view key) const {
-  const IniGroup* g = group(groupName);
-  if (g == nullptr) return std::nullopt;
-  for (const IniEntry& e : g->entries) {
-    if (iequals(e.key, key)) return e.value;
-  }
-  return std::nullopt;
+  const auto g = groupIndex_.find(foldCase(groupName));
+  if (g == groupIndex_.end()) return std::nullopt;
+  const NameIndex& keys = keyIndex_[g->second];
+  const auto e = keys.find(foldCase(key));
+  if (e == keys.end()) return std::nullopt;
+  return groups_[g->second].entries[e->second].value;
 }
 
 int64_t IniDocument::integer(std::string_view groupName, std::string_view key,

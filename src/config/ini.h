@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kw {
@@ -21,7 +22,9 @@ struct IniGroup {
 };
 
 // A parsed file. Group and key names are matched without regard to case; when a key or
-// group appears twice the first one counts.
+// group appears twice the first one counts. Reading and every look-up take time in
+// proportion to the text (names are found through hash tables), so that a damaged file
+// of many megabytes is read as quickly as its size allows.
 class IniDocument {
  public:
   // `text` is already decoded to UTF-8 (see decodeTextFile).
@@ -39,10 +42,15 @@ class IniDocument {
   const std::vector<IniGroup>& groups() const { return groups_; }
 
  private:
+  using NameIndex = std::unordered_map<std::string, size_t>;  // folded name -> position
   std::vector<IniGroup> groups_;
+  NameIndex groupIndex_;
+  std::vector<NameIndex> keyIndex_;  // one per group, into its entries
 };
 
 bool iequals(std::string_view a, std::string_view b);
+// The name with A..Z turned into a..z: the form under which names are compared.
+std::string foldCase(std::string_view name);
 
 // The decimal number at the start of `text` in the manner of "%d": leading blanks and tabs
 // skipped, an optional sign, then digits up to the first other character. Empty when there

@@ -37,8 +37,11 @@ const std::string& emptyText() {
 
 }  // namespace
 
+// The tables are default-initialised (every string empty) rather than value-initialised
+// with {}: clang 14, which builds the fuzz targets, crashes on {} for nested arrays of
+// strings in C++20.
 LanguageFileTable makeLanguageFileTable() {
-  LanguageFileTable t{};
+  LanguageFileTable t;
   t[kLanguageGerman] = {"Kantel_V4.Lang_DE", "Setup_V4.Lang_DE", ""};
   t[kLanguageEnglish] = {"Kantel_V4.Lang_EN", "Setup_V4.Lang_EN", ""};
   t[kLanguageItalian] = {"Kantel_V4.Lang_IT", "Setup_V4.Lang_IT", ""};
@@ -51,7 +54,7 @@ HelpTable makeHelpTable() {
   constexpr const char* kStems[8] = {"Gleisbild",  "Fahrpult",  "Drehscheibe", "Zugbeeinflussung",
                                      "Zeitplan",   "Bildschirm", "Einrichtung", "Kantelwerk"};
   constexpr const char* kSuffixes[4] = {"", "V3.chm", "V3_EN.chm", "V3_IT.chm"};
-  HelpTable t{};
+  HelpTable t;
   for (int row = kLanguageGerman; row <= kLanguageItalian; ++row) {
     for (int column = 0; column < 8; ++column) {
       t[row][column] = std::string(kStems[column]) + kSuffixes[row];

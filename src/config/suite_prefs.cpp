@@ -1,7 +1,10 @@
 #include "config/suite_prefs.h"
 
+#include <array>
 #include <cmath>
+#include <iterator>
 #include <string_view>
+#include <unordered_set>
 
 #include "platform/system.h"
 #include "platform/text_encoding.h"
@@ -45,7 +48,7 @@ struct PassKey {
 };
 
 // Every key this program carries for its siblings, in file order.
-std::vector<PassKey> passKeys() {
+std::vector<PassKey> buildPassKeys() {
   std::vector<PassKey> k;
   auto add = [&](std::string_view group, std::string_view key, PrefType type, int64_t def = 0) {
     k.push_back(PassKey{std::string(group), std::string(key), type, def, 0.0, {}, false});
@@ -123,6 +126,12 @@ std::vector<PassKey> passKeys() {
   return k;
 }
 
+// Built once: the table is constant, and every read and write of the file walks it.
+const std::vector<PassKey>& passKeys() {
+  static const std::vector<PassKey> keys = buildPassKeys();
+  return keys;
+}
+
 std::string busKey(int b, std::string_view suffix) {
   return "Bus" + std::to_string(b) + std::string(suffix);
 }
@@ -139,32 +148,43 @@ constexpr std::string_view kBusSuffixes[] = {"Com", "Akt", "SX1"};
 constexpr std::string_view kPortSuffixes[] = {"used", "Typ", "Baud"};
 constexpr char kWindowSuffixes[] = {'X', 'Y', 'B', 'H', 'M'};
 
-// The keys of a group that this program reads and writes.
-std::vector<std::string> knownKeys(const GroupSpec& g, const std::vector<PassKey>& keys) {
-  std::vector<std::string> out;
+// The keys of a group that this program reads and writes, case-folded.
+std::unordered_set<std::string> knownKeys(const GroupSpec& g, const std::vector<PassKey>& keys) {
+  std::unordered_set<std::string> out;
   switch (g.section) {
     case Section::Pass:
       for (const PassKey& k : keys) {
-        if (k.group == g.name) out.push_back(k.key);
+        if (k.group == g.name) out.insert(foldCase(k.key));
       }
       break;
     case Section::Buses:
       for (int b = 0; b <= 8; ++b) {
-        for (auto s : kBusSuffixes) out.push_back(busKey(b, s));
+        for (auto s : kBusSuffixes) out.insert(foldCase(busKey(b, s)));
       }
       break;
     case Section::Ports:
       for (int p = 1; p <= 8; ++p) {
-        for (auto s : kPortSuffixes) out.push_back(portKey(p, s));
+        for (auto s : kPortSuffixes) out.insert(foldCase(portKey(p, s)));
       }
       break;
     case Section::Windows:
       for (int i = 0; i < kStoredWindows; ++i) {
-        for (char s : kWindowSuffixes) out.push_back(windowKey(i, s));
+        for (char s : kWindowSuffixes) out.insert(foldCase(windowKey(i, s)));
       }
       break;
   }
   return out;
+}
+
+// The same for every listed group, built once.
+const std::unordered_set<std::string>& knownKeysOf(const GroupSpec& g) {
+  using Sets = std::array<std::unordered_set<std::string>, std::size(kGroups)>;
+  static const Sets sets = [] {
+    Sets out;
+    for (size_t i = 0; i < std::size(kGroups); ++i) out[i] = knownKeys(kGroups[i], passKeys());
+    return out;
+  }();
+  return sets[static_cast<size_t>(&g - kGroups)];
 }
 
 const GroupSpec* knownGroup(std::string_view name) {
@@ -215,7 +235,7 @@ PassValue zeroValue(const PassKey& k) {
 
 // Makes `pass` hold exactly the listed keys in their order, keeping any values it had.
 void ensurePassTable(SuitePreferences& prefs) {
-  const std::vector<PassKey> keys = passKeys();
+  const std::vector<PassKey>& keys = passKeys();
   bool same = prefs.pass.size() == keys.size();
   for (size_t i = 0; same && i < keys.size(); ++i) {
     same = prefs.pass[i].group == keys[i].group && prefs.pass[i].key == keys[i].key &&
@@ -307,7 +327,7 @@ void correctWindowPlacement(WindowPlacement& w, const ScreenMetrics& screen) {
 void parseSuitePreferences(std::string_view bytes, const ScreenMetrics& screen,
                            SuitePreferences& prefs) {
   const IniDocument doc = IniDocument::parse(decodeTextFile(bytes));
-  const std::vector<PassKey> keys = passKeys();
+  const std::vector<PassKey>& keys = passKeys();
   ensurePassTable(prefs);
 
   for (size_t i = 0; i < keys.size(); ++i) {
@@ -347,24 +367,17 @@ void parseSuitePreferences(std::string_view bytes, const ScreenMetrics& screen,
       prefs.unknown.push_back(g);
       continue;
     }
-    const std::vector<std::string> known = knownKeys(*desc, keys);
+    const std::unordered_set<std::string>& known = knownKeysOf(*desc);
     IniGroup extra{g.name, {}};
     for (const IniEntry& e : g.entries) {
-      bool isKnown = false;
-      for (const std::string& k : known) {
-        if (iequals(k, e.key)) {
-          isKnown = true;
-          break;
-        }
-      }
-      if (!isKnown) extra.entries.push_back(e);
+      if (known.count(foldCase(e.key)) == 0) extra.entries.push_back(e);
     }
     if (!extra.entries.empty()) prefs.unknown.push_back(std::move(extra));
   }
 }
 
 std::string suitePreferencesBytes(const SuitePreferences& prefs) {
-  const std::vector<PassKey> keys = passKeys();
+  const std::vector<PassKey>& keys = passKeys();
   IniWriter w;
   w.comment();
   w.comment(" Einstellungen");
@@ -378,7 +391,13 @@ std::string suitePreferencesBytes(const SuitePreferences& prefs) {
       case Section::Pass:
         for (const PassKey& k : keys) {
           if (k.group != g.name) continue;
-          const PassValue* v = prefs.find(k.group, k.key);
+          // The table normally holds the keys in this very order; look further only when
+          // it does not.
+          const size_t at = static_cast<size_t>(&k - keys.data());
+          const PassValue* v = at < prefs.pass.size() && prefs.pass[at].group == k.group &&
+                                       prefs.pass[at].key == k.key
+                                   ? &prefs.pass[at]
+                                   : prefs.find(k.group, k.key);
           // A value of the wrong kind (only possible if the table was edited by hand in
           // memory) is written as the key's zero value.
           writePassValue(w, v != nullptr && v->type == k.type ? *v : zeroValue(k), k.key);

@@ -353,6 +353,14 @@ void HeadlessUi::setFocus(int w, int c) {
 int HeadlessUi::messageBox(int owner, const std::string& title, const std::string& text,
                            int flags) {
   RecordedMessage m{owner, title, text, flags, 0};
+  if (std::this_thread::get_id() != owner_) {
+    Lock l(mutex_);
+    ++offThreadMessageBoxes;
+    const int buttons = flags & mb::kButtonMask;
+    return buttons == mb::kYesNo       ? mb::kAnswerNo
+           : buttons == mb::kOkCancel ? mb::kAnswerCancel
+                                      : mb::kAnswerOk;
+  }
   {
     Lock l(mutex_);
     if (!answers_.empty()) {
@@ -365,6 +373,15 @@ int HeadlessUi::messageBox(int owner, const std::string& title, const std::strin
   }
   if (onMessage) onMessage(m);
   return m.answer;
+}
+
+void HeadlessUi::showFatalMessage(const std::string& title, const std::string& text) {
+  RecordedMessage m{-1, title, text, mb::kOk | mb::kIconError, mb::kAnswerOk};
+  {
+    Lock l(mutex_);
+    messages.push_back(m);
+  }
+  if (onMessage) onMessage(m);
 }
 
 std::optional<std::string> HeadlessUi::openFileDialog(const FileDialogSpec& desc) {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
@@ -72,6 +73,10 @@ class HeadlessUi final : public Ui {
   int defaultYesNoAnswer = mb::kAnswerNo;
   void fileDialogNext(std::optional<std::string> path) { fileAnswers_.push_back(path); }
   std::vector<RecordedMessage> messages;
+  // Message boxes asked for on a thread other than the one that made this Ui. A window
+  // system shows none of them (they return at once without an answer), so neither does
+  // this Ui: they are only counted.
+  int offThreadMessageBoxes = 0;
   std::vector<FileDialogSpec> fileDialogs;
   ScreenMetrics screenMetrics;
   bool ctrlDown = false;
@@ -137,6 +142,8 @@ class HeadlessUi final : public Ui {
 
   int messageBox(int owner, const std::string& title, const std::string& text,
                  int flags) override;
+  // Recorded in `messages` (owner -1, OK with the error icon) from whatever thread.
+  void showFatalMessage(const std::string& title, const std::string& text) override;
   std::optional<std::string> openFileDialog(const FileDialogSpec& desc) override;
   std::optional<std::string> saveFileDialog(const FileDialogSpec& desc) override;
   void setWaitCursor(bool on) override;
@@ -155,6 +162,7 @@ class HeadlessUi final : public Ui {
   bool takeDue(UiEvent& event);
 
   Clock* clock_;
+  const std::thread::id owner_ = std::this_thread::get_id();
   mutable std::recursive_mutex mutex_;  // the bus and clock threads set controls too
   std::map<int, HeadlessWindow> windows_;
   std::map<int, Image> images_;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "platform/system.h"
@@ -31,49 +32,103 @@ std::optional<std::string> HostSystem::readFile(const std::string& path) {
   return s.str();
 }
 
-bool HostSystem::writeFileAtomic(const std::string& path, const std::string& bytes) {
-  // Write beside the target and rename over it, so a crash leaves either file whole.
-  std::string tmp = path + ".tmp";
+namespace {
+
+// Temporary files of a crash-safe write: "<file>.<process>-<random>.tmp" beside the target.
+// Every writer (this program, or another program of the suite writing the shared file at
+// the same moment) gets a name of its own, created exclusively, so that no writer can
+// truncate or rename another one's half-written file.
+constexpr int kTempNameTries = 32;
+
+std::string tempName(const std::string& path, std::mt19937_64& random) {
+  char buf[48];
 #ifdef _WIN32
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(tmp.c_str());
-      return false;
-    }
-  }
-  if (!MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    std::remove(tmp.c_str());
-    return false;
-  }
-  return true;
+  const unsigned long pid = GetCurrentProcessId();
 #else
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  const unsigned long pid = static_cast<unsigned long>(::getpid());
+#endif
+  std::snprintf(buf, sizeof buf, ".%lu-%016llx.tmp", pid,
+                static_cast<unsigned long long>(random()));
+  return path + buf;
+}
+
+std::mt19937_64 seededRandom() {
+  std::random_device device;
+  std::seed_seq seed{device(), device(), device(), device()};
+  return std::mt19937_64(seed);
+}
+
+#ifndef _WIN32
+// After the rename the folder entry itself must reach the disk, or a power cut can bring
+// back the old file (or none).
+void syncFolderOf(const std::string& path) {
+  const fs::path parent = fs::path(path).parent_path();
+  const std::string folder = parent.empty() ? std::string(".") : parent.string();
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+bool writeAll(int fd, const std::string& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      ::close(fd);
-      ::unlink(tmp.c_str());
       return false;
     }
     done += static_cast<size_t>(n);
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
   return true;
+}
+#endif
+
+}  // namespace
+
+bool HostSystem::writeFileAtomic(const std::string& path, const std::string& bytes) {
+  // Write beside the target and rename over it, so a crash leaves either file whole.
+  std::mt19937_64 random = seededRandom();
+#ifdef _WIN32
+  for (int attempt = 0; attempt < kTempNameTries; ++attempt) {
+    const std::string tmp = tempName(path, random);
+    HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_FILE_EXISTS) continue;
+      return false;
+    }
+    DWORD written = 0;
+    const bool ok = bytes.size() <= 0xFFFFFFFFu &&
+                    (bytes.empty() || WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                                &written, nullptr)) &&
+                    written == bytes.size() && FlushFileBuffers(h);
+    CloseHandle(h);
+    if (!ok || !MoveFileExA(tmp.c_str(), path.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      DeleteFileA(tmp.c_str());
+      return false;
+    }
+    return true;
+  }
+  return false;
+#else
+  for (int attempt = 0; attempt < kTempNameTries; ++attempt) {
+    const std::string tmp = tempName(path, random);
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !written || ::rename(tmp.c_str(), path.c_str()) != 0) {
+      ::unlink(tmp.c_str());
+      return false;
+    }
+    syncFolderOf(path);
+    return true;
+  }
+  return false;
 #endif
 }
 

@@ -6,6 +6,7 @@ namespace kw {
 
 std::optional<std::string> MemorySystem::readFile(const std::string& path) {
   reads.push_back(path);
+  if (onRead) onRead(path);
   auto it = files.find(path);
   if (it == files.end()) return std::nullopt;
   return it->second;

@@ -30,6 +30,7 @@ class MemorySystem final : public System {
   std::set<std::string> installedPrograms;  // program files that programInstalled knows
   int writes = 0;
   std::vector<std::string> reads;  // every path asked for, in order
+  std::function<void(const std::string&)> onRead;   // before a read is answered
   std::function<void(const std::string&)> onWrite;  // after a successful write
   std::vector<int> exitCodes;
 

@@ -234,6 +234,11 @@ class Ui {
   // Dialogs.
   virtual int messageBox(int owner, const std::string& title, const std::string& text,
                          int flags) = 0;
+  // Any thread: the message of a fault that ends the program (title, text, error icon, OK
+  // button), shown over the program's windows. Returns once the user has closed it, or at
+  // once when no message can be shown at all. A message box asked for on the bus or clock
+  // thread shows nothing; this is the call for a thread that is about to end the program.
+  virtual void showFatalMessage(const std::string& title, const std::string& text) = 0;
   virtual std::optional<std::string> openFileDialog(const FileDialogSpec& desc) = 0;
   virtual std::optional<std::string> saveFileDialog(const FileDialogSpec& desc) = 0;
   virtual void setWaitCursor(bool on) = 0;

@@ -1,14 +1,29 @@
 #include "platform/worker.h"
 
+#if defined(__linux__)
+#include <pthread.h>
+#endif
+
 namespace kw {
 
 namespace {
 
+// "kw-bus", "kw-clock": what debuggers and the process' thread list show.
+void nameThisThread(const std::string& name) {
+#if defined(__linux__)
+  const std::string full = ("kw-" + name).substr(0, 15);
+  pthread_setname_np(pthread_self(), full.c_str());
+#else
+  (void)name;
+#endif
+}
+
 class ThreadWorker final : public Worker {
  public:
-  ThreadWorker(Clock& clock, Cycle cycle) : clock_(clock) {
+  ThreadWorker(Clock& clock, const std::string& name, Cycle cycle) : clock_(clock) {
     running_ = true;
-    thread_ = std::thread([this, c = std::move(cycle)] {
+    thread_ = std::thread([this, name, c = std::move(cycle)] {
+      nameThisThread(name);
       for (;;) {
         int ms = c();
         if (ms < 0) break;
@@ -58,8 +73,8 @@ class VirtualWorker final : public Worker {
 
 }  // namespace
 
-std::unique_ptr<Worker> ThreadWorkerFactory::start(const std::string&, Cycle cycle) {
-  return std::make_unique<ThreadWorker>(clock_, std::move(cycle));
+std::unique_ptr<Worker> ThreadWorkerFactory::start(const std::string& name, Cycle cycle) {
+  return std::make_unique<ThreadWorker>(clock_, name, std::move(cycle));
 }
 
 std::unique_ptr<Worker> VirtualWorkerFactory::start(const std::string&, Cycle cycle) {

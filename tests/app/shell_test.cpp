@@ -479,6 +479,25 @@ TEST(LanguageRestart, WaitWindowIsShownAndClosed) {
   EXPECT_EQ(indexOf(h.ui.log, "open 100") + 1, indexOf(h.ui.log, "close 100"));
 }
 
+TEST(LanguageRestart, ThreadsAreStoppedBeforeTheTextsChange) {
+  // The bus thread writes language texts into the status bar: it must be gone before the
+  // new language file replaces them.
+  Harness h;
+  h.start();
+  int readsOfNewFile = 0;
+  bool busRan = true, clockRan = true;
+  h.system.onRead = [&](const std::string& path) {
+    if (path != "Kantel_V4.Lang_EN") return;
+    ++readsOfNewFile;
+    busRan = h.ctx->busThread.running();
+    clockRan = h.ctx->clockThread != nullptr;
+  };
+  EXPECT_EQ(h.expectExit([&] { switchLanguage(*h.ctx, kLanguageEnglish); }), 0);
+  EXPECT_EQ(readsOfNewFile, 1);
+  EXPECT_FALSE(busRan);
+  EXPECT_FALSE(clockRan);
+}
+
 TEST(Title, TitleTextHasNameLanguageTextAndVersion) {
   LanguageTexts t;
   t.mainTable[0] = "Module";

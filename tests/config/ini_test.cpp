@@ -89,6 +89,38 @@ TEST(IniParse, SurvivesDamagedInput) {
   EXPECT_TRUE(doc.hasGroup("[]"));
 }
 
+// A damaged file of some megabytes: a huge group of distinct keys, each repeated in other
+// case, and thousands of repeated group lines. Reading it must take time in proportion to
+// its size (a hang at start-up is what a quadratic reader made of such a file); CTest's
+// time limit for every test catches a relapse.
+std::string damagedPreferenceText(int keys, int groupLines) {
+  std::string t = "[Farben]\r\n";
+  for (int i = 0; i < keys; ++i)
+    t += "Schluessel" + std::to_string(i) + " = " + std::to_string(i) + "\r\n";
+  for (int i = 0; i < keys; ++i) t += "SCHLUESSEL" + std::to_string(i) + " = x\r\n";
+  for (int i = 0; i < groupLines; ++i) {
+    t += "[farben]\r\nSchluessel0 = y\r\n";
+    t += "[Gruppe" + std::to_string(i) + "]\r\nk = " + std::to_string(i) + "\r\n";
+  }
+  return t;
+}
+
+TEST(IniParse, LargeDamagedFileIsReadWholeWithTheFirstOfEveryName) {
+  // 300,000 keys: read in about a second; comparing each key with every earlier one takes
+  // many minutes.
+  const std::string text = damagedPreferenceText(300000, 40000);
+  ASSERT_GT(text.size(), 12u * 1000 * 1000);
+  const IniDocument doc = IniDocument::parse(text);
+  ASSERT_EQ(doc.groups().size(), 40001u);
+  EXPECT_EQ(doc.groups()[0].entries.size(), 300000u);
+  for (int i : {0, 1, 99999, 299999}) {
+    const std::string key = "schluessel" + std::to_string(i);
+    EXPECT_EQ(doc.integer("FARBEN", key, -1), i) << key;
+  }
+  EXPECT_EQ(doc.integer("Gruppe39999", "K", -1), 39999);
+  EXPECT_FALSE(doc.hasGroup("Gruppe40000"));
+}
+
 TEST(IniValues, Integers) {
   const IniDocument doc = IniDocument::parse(
       "[G]\r\na = -56\r\nb = +7\r\nc = 12abc\r\nd = abc\r\ne = 10.000000\r\nf = \r\n"

@@ -339,6 +339,28 @@ TEST(SuitePrefs, DamagedFileGivesACompleteFile) {
   EXPECT_EQ(suitePreferencesBytes(parsed(out)), out);
 }
 
+TEST(SuitePrefs, LargeDamagedFileKeepsEveryUnknownKeyOnce) {
+  // Megabytes of keys no program of the suite knows, in a known group and in thousands of
+  // groups of their own, each repeated in other case: read in time proportional to the
+  // size, and written back once each, in file order.
+  std::string text = "[WinPos]\r\nWPos00X = 100\r\n";
+  for (int i = 0; i < 250000; ++i)
+    text += "Fremd" + std::to_string(i) + " = " + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 250000; ++i)
+    text += "FREMD" + std::to_string(i) + " = x\r\nwpos00x = 5\r\n";
+  for (int i = 0; i < 20000; ++i)
+    text += "[G" + std::to_string(i) + "]\r\n[winpos]\r\nA = 1\r\n";
+  const SuitePreferences p = parsed(text);
+  EXPECT_EQ(p.windowTable[0].X, 100);
+  ASSERT_EQ(p.unknown.size(), 20001u);
+  EXPECT_EQ(p.unknown[0].entries.size(), 250000u);
+  const std::string out = suitePreferencesBytes(p);
+  EXPECT_NE(out.find("WPos48M = 0\r\nFremd0 = 0\r\nFremd1 = 1\r\n"), std::string::npos);
+  EXPECT_NE(out.find("Fremd249999 = 249999\r\n; \r\n[TimerJustage]"), std::string::npos);
+  EXPECT_EQ(out.find("FREMD"), std::string::npos);
+  EXPECT_EQ(suitePreferencesBytes(parsed(out)), out);
+}
+
 TEST(SuitePrefs, FindIgnoresCase) {
   const SuitePreferences p = emptySuitePreferences();
   ASSERT_NE(p.find("fs-maus", "ZEIT"), nullptr);

@@ -8,9 +8,18 @@
 #include <wx/filename.h>
 #include <wx/utils.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <memory>
 
 #include "platform/wx/wx_ui_impl.h"
+
+#ifndef _WIN32
+#include <spawn.h>
+#include <sys/wait.h>
+extern char** environ;
+#endif
 
 namespace kw {
 namespace wxui {
@@ -326,6 +335,94 @@ int WxUi::windowState(int window) const {
 
 // ------------------------------------------------------------------------------------
 // Dialogs and environment
+
+namespace {
+
+// Which side shows a fatal message that came from another thread.
+enum FatalMessageState : int { kFatalWaiting, kFatalOnMain, kFatalShown, kFatalElsewhere };
+
+// How long the main thread may take to pick up a fatal message of another thread. It is
+// normally back in its event loop within 50 ms; a main thread that does not come is stuck
+// (perhaps waiting for the very thread that failed), and the message is shown without it.
+constexpr auto kFatalPickUp = std::chrono::seconds(3);
+
+#ifdef _WIN32
+void showMessageWithoutEventLoop(const std::string& title, const std::string& text) {
+  // The system's own message box runs its own loop and may be called from any thread.
+  ::MessageBoxW(nullptr, toWx(text).wc_str(), toWx(title).wc_str(),
+                MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+}
+#else
+// Message programs of the common desktops, tried in order; each shows the text as given
+// and returns when the user closes it.
+struct MessageProgram {
+  const char* program;
+  std::vector<std::string> (*arguments)(const std::string& title, const std::string& text);
+};
+const MessageProgram kMessagePrograms[] = {
+    {"zenity",
+     [](const std::string& t, const std::string& x) {
+       return std::vector<std::string>{"--error", "--no-markup", "--title=" + t, "--text=" + x};
+     }},
+    {"kdialog",
+     [](const std::string& t, const std::string& x) {
+       return std::vector<std::string>{"--title", t, "--error", x};
+     }},
+    {"xmessage",
+     [](const std::string& t, const std::string& x) {
+       return std::vector<std::string>{"-center", "-title", t, "-buttons", "OK", x};
+     }},
+};
+
+bool runMessageProgram(const MessageProgram& p, const std::string& title,
+                       const std::string& text) {
+  std::vector<std::string> args = p.arguments(title, text);
+  args.insert(args.begin(), p.program);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, p.program, nullptr, nullptr, argv.data(), environ) != 0) return false;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  // 127: the shell-like "not found" of a program that could not be started after all.
+  return WIFEXITED(status) && WEXITSTATUS(status) != 127;
+}
+
+void showMessageWithoutEventLoop(const std::string& title, const std::string& text) {
+  for (const MessageProgram& p : kMessagePrograms)
+    if (runMessageProgram(p, title, text)) return;
+}
+#endif
+
+}  // namespace
+
+void WxUi::showFatalMessage(const std::string& title, const std::string& text) {
+  if (onMain()) {
+    messageBox(win::kMain, title, text, mb::kOk | mb::kIconError);
+    return;
+  }
+  // Widgets belong to the main thread: it is asked to show the message, and this thread
+  // waits until the user has closed it.
+  auto state = std::make_shared<std::atomic<int>>(kFatalWaiting);
+  postToMain([this, state, title, text] {
+    int waiting = kFatalWaiting;
+    if (!state->compare_exchange_strong(waiting, kFatalOnMain)) return;
+    messageBox(win::kMain, title, text, mb::kOk | mb::kIconError);
+    state->store(kFatalShown);
+  });
+  wxWakeUpIdle();
+  const auto giveUp = std::chrono::steady_clock::now() + kFatalPickUp;
+  while (state->load() == kFatalWaiting && std::chrono::steady_clock::now() < giveUp)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  int waiting = kFatalWaiting;
+  if (state->compare_exchange_strong(waiting, kFatalElsewhere)) {
+    showMessageWithoutEventLoop(title, text);
+    return;
+  }
+  while (state->load() != kFatalShown) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
 
 int WxUi::messageBox(int owner, const std::string& title, const std::string& text, int flags) {
   const bool yesNo = (flags & mb::kButtonMask) == mb::kYesNo;

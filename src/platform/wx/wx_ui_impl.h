@@ -160,6 +160,7 @@ class WxUi final : public Ui {
 
   int messageBox(int owner, const std::string& title, const std::string& text,
                  int flags) override;
+  void showFatalMessage(const std::string& title, const std::string& text) override;
   std::optional<std::string> openFileDialog(const FileDialogSpec& desc) override;
   std::optional<std::string> saveFileDialog(const FileDialogSpec& desc) override;
   void setWaitCursor(bool on) override;
