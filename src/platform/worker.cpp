@@ -1,14 +1,22 @@
 #include "platform/worker.h"
 
+#ifdef __linux__
+#include <pthread.h>
+#endif
+
 namespace kw {
 
 namespace {
 
 class ThreadWorker final : public Worker {
  public:
-  ThreadWorker(Clock& clock, Cycle cycle) : clock_(clock) {
+  ThreadWorker(Clock& clock, const std::string& name, Cycle cycle) : clock_(clock) {
     running_ = true;
-    thread_ = std::thread([this, c = std::move(cycle)] {
+    thread_ = std::thread([this, name, c = std::move(cycle)] {
+#ifdef __linux__
+      // Named, so that tools (top -H, /proc) tell the program's threads apart.
+      pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
+#endif
       for (;;) {
         int ms = c();
         if (ms < 0) break;
@@ -58,8 +66,8 @@ class VirtualWorker final : public Worker {
 
 }  // namespace
 
-std::unique_ptr<Worker> ThreadWorkerFactory::start(const std::string&, Cycle cycle) {
-  return std::make_unique<ThreadWorker>(clock_, std::move(cycle));
+std::unique_ptr<Worker> ThreadWorkerFactory::start(const std::string& name, Cycle cycle) {
+  return std::make_unique<ThreadWorker>(clock_, name, std::move(cycle));
 }
 
 std::unique_ptr<Worker> VirtualWorkerFactory::start(const std::string&, Cycle cycle) {

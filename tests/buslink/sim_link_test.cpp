@@ -110,7 +110,7 @@ TEST(SimulatedBus, FccWithBothBuses) {
                "Bus1SX1 = 1\r\n[ComPorts]\r\nComPort01Typ = 6\r\n");
   p.h->start();
   p.ports->bus(1)->set(1, 12, 0x5A);
-  p.h->run(300);
+  p.h->run(700);  // the start measures the frame for half a second
   EXPECT_EQ(p.h->ctx->busLink.fccFrameSize(), 322);
   EXPECT_EQ(p.h->ctx->bus.mirror(1, 12), 0x5A);
   submitBusRequest(*p.h->ctx, 13, 0x0F);
