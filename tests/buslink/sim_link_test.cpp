@@ -94,6 +94,25 @@ TEST(SimulatedBus, BusChangeSendsQueuedRequestsToTheNewBusAndQueuedWritesToTheOl
   EXPECT_EQ(bus->get(1, 62), 0);
 }
 
+TEST(SimulatedBus, Slx852WritesReachBothBusesOfTheStrictDevice) {
+  SimProgram p("[Bus2Com]\r\nBus0Com = 1\r\nBus0Akt = 1\r\nBus1Com = 1\r\nBus1Akt = 1\r\n"
+               "Bus1SX1 = 1\r\n[ComPorts]\r\nComPort01Typ = 4\r\n");
+  p.h->start();
+  p.h->run(1300);
+  EXPECT_EQ(p.h->ctx->busLink.portState(1), kPortRunning);
+  submitBusRequest(*p.h->ctx, 50, 0x77);
+  p.h->run(100);
+  selectBus(*p.h->ctx, 1);
+  p.h->run(1300);
+  submitBusRequest(*p.h->ctx, 51, 0x66);
+  p.h->run(100);
+  sim::SimBus* bus = p.ports->bus(1);
+  EXPECT_EQ(bus->get(0, 50), 0x77);
+  EXPECT_EQ(bus->get(1, 51), 0x66);
+  EXPECT_EQ(bus->get(0, 51), 0);
+  EXPECT_EQ(p.h->ctx->bus.mirror(1, 51), 0x66);
+}
+
 TEST(SimulatedBus, PollingInterfaceCoversTheBusAndProgrammingModeFollows) {
   SimProgram p("[Bus2Com]\r\nBus0Com = 2\r\nBus0Akt = 1\r\n[ComPorts]\r\nComPort02Typ = 1\r\n");
   p.h->start();
