@@ -59,6 +59,26 @@ TEST(SimulatedBus, Mc2004ShowsRunningPowerAndBusValues) {
   EXPECT_EQ(p.h->ui.statusField(win::kMain, 2).draw->textColour, rgb(0, 0, 0));
 }
 
+TEST(SimulatedBus, StrayBytesAreDroppedAndShownInTheStatusPopup) {
+  SimProgram p(kMc2004TwoBuses);
+  p.h->start();
+  p.h->run(600);
+  sim::SimBus* bus = p.ports->bus(1);
+  p.ports->device(1)->faults.extraBytes = 2;  // two junk bytes after the next message
+  bus->set(0, 30, 0x12);
+  p.h->run(50);
+  bus->set(0, 31, 0x13);  // is still understood
+  p.h->run(50);
+  EXPECT_EQ(p.h->ctx->bus.mirror(0, 30), 0x12);
+  EXPECT_EQ(p.h->ctx->bus.mirror(0, 31), 0x13);
+  EXPECT_EQ(p.h->ctx->busLink.droppedBytes(1), 2u);
+  handleStatusBarClick(*p.h->ctx, 5);
+  auto popup = p.h->ui.popupMenu(menu::kStatusPopup);
+  ASSERT_EQ(popup.size(), 6u);
+  EXPECT_EQ(popup[0].text, p.h->ctx->text(590));
+  EXPECT_EQ(popup[5].text, "Com 1: 2 Bytes verworfen");
+}
+
 TEST(SimulatedBus, WritesReachTheSimulatedBusOfTheCurrentBusSlot) {
   SimProgram p(kMc2004TwoBuses);
   p.h->start();
