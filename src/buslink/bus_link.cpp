@@ -424,7 +424,6 @@ int BusLink::cycle() {
   if (stopping()) return -1;
   requestTransferStep();
   if (!runRows(rowsAfterTransfer_)) return -1;
-  noteWaiting();
   return nextWait();
 }
 
@@ -559,7 +558,8 @@ void BusLink::pollPort(int n) {
       reopenPort(n);
     return;
   }
-  if (p.handle->waiting() < 0) {
+  const int waiting = p.handle->waiting();
+  if (waiting < 0) {
     portGone(n);
     return;
   }
@@ -570,18 +570,17 @@ void BusLink::pollPort(int n) {
   if (p.state.load() < kPortNoConnection) return;
   switch (p.protocolClass) {
     case kClassPolling:
-    case kClassPollingFast: pollPolling(n); break;
-    case kClassMc2004: pollMc2004(n); break;
-    case kClassSlx852: pollSlx852(n); break;
-    case kClassFcc: pollFcc(n); break;
+    case kClassPollingFast: pollPolling(n, waiting); break;
+    case kClassMc2004: pollMc2004(n, waiting); break;
+    case kClassSlx852: pollSlx852(n, waiting); break;
+    case kClassFcc: pollFcc(n, waiting); break;
     default: break;
   }
 }
 
-void BusLink::pollPolling(int n) {
+void BusLink::pollPolling(int n, int waiting) {
   PortEntry& p = portTable_[n];
   const size_t expected = polling::answerLength(p.pollGroup);
-  const int waiting = p.handle->waiting();
   if (waiting == static_cast<int>(expected)) {
     Bytes answer = readBytes(n, expected);
     const bool ok = answer.size() == expected;
@@ -659,11 +658,10 @@ bool BusLink::watchCts(int n) {
   return cts != 0;
 }
 
-size_t BusLink::takeInput(int n) {
+size_t BusLink::takeInput(int n, int waiting) {
   // Event interfaces: everything waiting goes into the port's inbox, whose messages are
   // then taken as far as they are complete.
   PortEntry& p = portTable_[n];
-  const int waiting = p.handle->waiting();
   if (waiting <= 0) return 0;
   const size_t want = std::min(static_cast<size_t>(waiting), kEventBytesPerCycle);
   Bytes got = readBytes(n, want);
@@ -681,7 +679,7 @@ void BusLink::dropInput(int n, size_t count) {
   p.dropped += static_cast<uint32_t>(count);
 }
 
-void BusLink::pollMc2004(int n) {
+void BusLink::pollMc2004(int n, int waiting) {
   PortEntry& p = portTable_[n];
   if (watchCts(n)) {
     auto steps = mc2004StartSteps();
@@ -690,7 +688,7 @@ void BusLink::pollMc2004(int n) {
     queueStart(n, std::move(steps));
     return;
   }
-  if (takeInput(n) > 0) p.state = kPortRunning;
+  if (takeInput(n, waiting) > 0) p.state = kPortRunning;
   // A message is a bus marker (0x80, 0x81), an address (bit 7 clear) and a value. A byte
   // that cannot start one is dropped alone, so a stray byte costs one message at most
   // instead of every message after it.
@@ -705,7 +703,7 @@ void BusLink::pollMc2004(int n) {
   }
 }
 
-void BusLink::pollSlx852(int n) {
+void BusLink::pollSlx852(int n, int waiting) {
   PortEntry& p = portTable_[n];
   const Tick now = clock_.now();
   if (watchCts(n)) {
@@ -721,7 +719,7 @@ void BusLink::pollSlx852(int n) {
     queueStart(n, std::move(steps));
     return;
   }
-  takeInput(n);
+  takeInput(n, waiting);
   // A message is (bus << 7 | address, value) with no marker byte. While the port serves
   // no SX1 bus the interface sends nothing for it, so a first byte with bit 7 set cannot
   // start a message; and a byte left alone after the line fell quiet has no partner.
@@ -754,9 +752,8 @@ void BusLink::decodeFccFrame(int n, const fcc::BusPart& part) {
   state_.centralPower = part.power ? 1 : 0;
 }
 
-void BusLink::pollFcc(int n) {
+void BusLink::pollFcc(int n, int waiting) {
   PortEntry& p = portTable_[n];
-  const int waiting = p.handle->waiting();
   if (p.fccExpected > 0 && waiting == static_cast<int>(p.fccExpected)) {
     if (p.fccExpected == 1) {
       readBytes(n, 1);

@@ -135,6 +135,8 @@ class BusLink {
   // Virtual time: whether a pass is needed before the deadline (new bytes, a request, a
   // stop); the same things that end waitForWork.
   bool wantsCycle();
+  // Virtual time, after each cycle: what wantsCycle compares with.
+  void noteWaiting();
   void wakeUp();
 
   // --- Read by the window thread ----------------------------------------------------
@@ -181,13 +183,14 @@ class BusLink {
 
   void writeStep();
   void pollStep();
+  // `waiting`: the bytes waiting at the port, looked at once per cycle.
   void pollPort(int n);
-  void pollPolling(int n);
-  void pollMc2004(int n);
-  void pollSlx852(int n);
-  void pollFcc(int n);
+  void pollPolling(int n, int waiting);
+  void pollMc2004(int n, int waiting);
+  void pollSlx852(int n, int waiting);
+  void pollFcc(int n, int waiting);
   bool watchCts(int n);  // true on a change to on
-  size_t takeInput(int n);
+  size_t takeInput(int n, int waiting);
   void dropInput(int n, size_t count);
   void decodePollAnswer(int n, uint8_t group, const Bytes& answer);
   void decodeEvent(int n, bool sx1, uint8_t address, uint8_t value, bool powerAt127);
@@ -201,7 +204,6 @@ class BusLink {
   std::deque<BusWrite>::iterator fccWriteFor(int n);
   bool writeSendable() const;
   int nextWait();
-  void noteWaiting();
 
   BusState& state_;
   RequestQueue& queue_;

@@ -23,6 +23,7 @@ int BusThread::virtualPass() {
   if (cycled_ && !tickReached(clock_.now(), nextDue_) && !link_.wantsCycle()) return 1;
   const int ms = link_.cycle();
   if (ms < 0) return -1;
+  link_.noteWaiting();
   ++cycles_;
   cycled_ = true;
   nextDue_ = clock_.now() + static_cast<Tick>(ms);
