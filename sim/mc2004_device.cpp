@@ -29,12 +29,8 @@ void Mc2004Device::onByte(uint8_t byte, Tick now) {
         command(byte);
         return;
       }
-      if (byte & 0x80) {
-        // A write without its marker goes to the bus marked last.
-        writeAddress_ = byte & 0x7F;
-        state_ = State::Value;
-        return;
-      }
+      // A write is taken only right after its bus marker; an address byte on its own is
+      // no write (and breaks any command string it falls into).
       command(byte);
       return;
   }

@@ -95,6 +95,13 @@ bool SimDevice::nextArrival(Tick& when) const {
   return true;
 }
 
+int SimDevice::msUntilNextByte(Tick now) const {
+  std::lock_guard lock(mutex_);
+  for (const auto& [at, byte] : out_)
+    if (!tickReached(now, at)) return tickDiff(at, now);
+  return -1;
+}
+
 void SimDevice::setWriteObserver(WriteObserver observer) {
   std::lock_guard lock(mutex_);
   observer_ = std::move(observer);

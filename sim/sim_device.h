@@ -163,6 +163,9 @@ class SimDevice {
   bool cts() const;
   // The arrival tick of the next byte still on the line; false when the line is quiet.
   bool nextArrival(Tick& when) const;
+  // The ms from `now` until the next byte that has not arrived yet; -1 when none is on
+  // the line.
+  int msUntilNextByte(Tick now) const;
 
   void setWriteObserver(WriteObserver observer);
   // Exclusive use: a port holds the device while it is open.

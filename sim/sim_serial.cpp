@@ -1,5 +1,6 @@
 #include "sim/sim_serial.h"
 
+#include <algorithm>
 #include <cctype>
 #include <string>
 
@@ -78,6 +79,12 @@ size_t SimSerialPort::read(uint8_t* data, size_t size) {
 }
 
 int SimSerialPort::waiting() { return device_->available(clock_.now()); }
+
+int SimSerialPort::msUntilInput() {
+  if (virtualClock_) return 1;
+  const int next = device_->msUntilNextByte(clock_.now());
+  return next < 0 ? kLookMs : std::min(next, kLookMs);
+}
 
 bool SimSerialPort::cts() { return device_->cts(); }
 

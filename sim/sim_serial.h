@@ -35,6 +35,10 @@ class SimSerialPort final : public SerialPort {
   bool cts() override;
   void purge() override;
   bool settingsApplied() const override { return settingsApplied_; }
+  // On the real clock: when the next byte on the line arrives, but at least every
+  // kLookMs, so that the device notices its bus (the demo, a module's answer) in time.
+  int msUntilInput() override;
+  static constexpr int kLookMs = 10;
 
   SimDevice& device() { return *device_; }
 

@@ -46,13 +46,10 @@ void Slx852Device::onByte(uint8_t byte, Tick now) {
       resetHalf_ = false;
       return;
     case State::Idle:
+      // A write is taken only right after its bus selection (0xFE 0x00 or 0xFE 0x01); an
+      // address byte on its own is no command, and the value after it is none either.
       if (byte == 0xFE) {
         state_ = State::Escape;
-      } else if (byte & 0x80) {
-        // A write without its selection goes to the bus selected last.
-        writeAddress_ = byte & 0x7F;
-        state_ = State::Value;
-        resetHalf_ = false;
       } else {
         resetHalf_ = false;
       }

@@ -9,6 +9,7 @@
 #include "app/settings_dialog.h"
 #include "app/steller_window.h"
 #include "buslink/module_backup.h"
+#include "app/status_popup.h"
 #include "forms/parameter_form.h"
 #include "forms/position_query.h"
 #include "programming/engine.h"
@@ -86,9 +87,12 @@ void startUp(AppContext& ctx) {
 
 void drainOverflow(AppContext& ctx) { ctx.queue.drainOverflow(); }
 
-void mainLoopPass(AppContext& ctx) {
+void mainLoopPass(AppContext& ctx, int idleWaitMs) {
   UiEvent e;
-  bool got = ctx.ui.waitEvent(kMainLoopWaitMs, e);
+  // The short wait is for the overflow queue alone; with nothing in it only a window
+  // event needs this thread, so it sleeps until one comes.
+  const int wait = ctx.queue.overflowCount() > 0 ? kMainLoopWaitMs : idleWaitMs;
+  bool got = ctx.ui.waitEvent(wait, e);
   drainOverflow(ctx);
   if (got) dispatchEvent(ctx, e);
   if (ctx.quitAfterRun && ctx.runDepth == 0) {
@@ -98,7 +102,7 @@ void mainLoopPass(AppContext& ctx) {
 }
 
 void runMainLoop(AppContext& ctx) {
-  for (;;) mainLoopPass(ctx);
+  for (;;) mainLoopPass(ctx, kIdleWaitMs);
 }
 
 void dispatchEvent(AppContext& ctx, const UiEvent& e) {
@@ -329,7 +333,7 @@ void recordWindowPlacement(AppContext& ctx) {
 
 void handleStatusBarClick(AppContext& ctx, int x) {
   if (x >= 1 && x <= 149) {
-    ctx.ui.showPopupMenu(win::kMain, menu::kStatusPopup);
+    showStatusPopup(ctx);
   } else if (x >= 150 && x <= 260) {
     // The power field only ever switches the track power off.
     if (ctx.bus.centralPower.load() != 0) submitBusRequest(ctx, 127, 0);

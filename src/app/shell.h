@@ -25,12 +25,14 @@ constexpr int kFirstSimKey = 91;
 
 constexpr int kCancelButton = 2007;
 constexpr int kMainLoopWaitMs = 50;
+// The main loop's wait while the overflow queue is empty.
+constexpr int kIdleWaitMs = 60000;
 
 // Runs the start-up steps up to, not including, the main loop.
 void startUp(AppContext& ctx);
-// One pass of the main loop: wait for an event (at most 50 ms), drain the overflow
-// queue, dispatch the event.
-void mainLoopPass(AppContext& ctx);
+// One pass of the main loop: wait for an event (at most 50 ms while the overflow queue
+// holds requests, else at most `idleWaitMs`), drain the overflow queue, dispatch the event.
+void mainLoopPass(AppContext& ctx, int idleWaitMs = kMainLoopWaitMs);
 [[noreturn]] void runMainLoop(AppContext& ctx);
 void dispatchEvent(AppContext& ctx, const UiEvent& e);
 void registerShellRows(Dispatcher& d);

@@ -23,12 +23,19 @@ Tick guardTick(Tick t) { return t == 0 ? 1 : t; }  // 0 means "no guard"
 BusLink::BusLink(BusState& state, RequestQueue& queue, SuitePreferences& prefs,
                  SerialPorts& ports, Clock& clock, Ui& ui, const LanguageTexts& texts)
     : state_(state), queue_(queue), prefs_(prefs), ports_(ports), clock_(clock), ui_(ui),
-      texts_(texts), types_(buildInterfaceTypes()) {
+      texts_(texts), types_(buildInterfaceTypes()), waiter_(makeInputWaiter()) {
   lastCts_.fill(1);
+  queue_.setWakeUp([this] { wakeUp(); });
 }
+
+BusLink::~BusLink() { queue_.setWakeUp(nullptr); }
 
 uint8_t BusLink::portState(int port) const {
   return validPort(port) ? portTable_[port].state.load() : static_cast<uint8_t>(kPortClosed);
+}
+
+uint32_t BusLink::droppedBytes(int port) const {
+  return validPort(port) ? portTable_[port].dropped.load() : 0;
 }
 
 Tick BusLink::echoGuard(int bus, int address) const {
@@ -37,7 +44,23 @@ Tick BusLink::echoGuard(int bus, int address) const {
 }
 
 void BusLink::addCycleRow(CycleRow where, std::function<void()> row) {
+  addTimedCycleRow(where, [row = std::move(row)] {
+    row();
+    return -1;
+  });
+}
+
+void BusLink::addTimedCycleRow(CycleRow where, std::function<int()> row) {
   (where == CycleRow::AfterPoll ? rowsAfterPoll_ : rowsAfterTransfer_).push_back(std::move(row));
+}
+
+bool BusLink::runRows(std::vector<std::function<int()>>& rows) {
+  for (auto& row : rows) {
+    if (stopping()) return false;
+    const int wait = row();
+    if (wait >= 0 && (rowWait_ < 0 || wait < rowWait_)) rowWait_ = wait;
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -56,15 +79,19 @@ Bytes BusLink::readBytes(int n, size_t count) {
   return b;
 }
 
-void BusLink::discardWaiting(int n) {
-  if (!validPort(n) || !portTable_[n].handle) return;
+size_t BusLink::discardWaiting(int n) {
+  if (!validPort(n) || !portTable_[n].handle) return 0;
+  size_t total = 0;
   // Bounded: a device that never stops talking must not keep us here.
   for (int guard = 0; guard < 64; ++guard) {
     int w = portTable_[n].handle->waiting();
     if (w <= 0) break;
     Bytes junk(static_cast<size_t>(std::min(w, 4096)));
-    if (portTable_[n].handle->read(junk.data(), junk.size()) == 0) break;
+    const size_t got = portTable_[n].handle->read(junk.data(), junk.size());
+    if (got == 0) break;
+    total += got;
   }
+  return total;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -85,13 +112,28 @@ void BusLink::probePorts() {
 }
 
 void BusLink::closePort(int n) {
-  portTable_[n].handle.reset();
-  portTable_[n].state = kPortClosed;
+  PortEntry& p = portTable_[n];
+  p.handle.reset();
+  p.state = kPortClosed;
+  p.starting.clear();
+  p.inbox.clear();
+  p.restartArmed = false;
+  p.fccExpected = 0;
+  p.seenWaiting = 0;
+}
+
+void BusLink::resetNow(int n, const Bytes& sequence, uint32_t pauseMs) {
+  // The interface needs the pause to come back; whatever it said meanwhile is stale.
+  send(n, sequence);
+  clock_.sleep(pauseMs);
+  if (portTable_[n].handle) portTable_[n].handle->purge();
 }
 
 void BusLink::closeInterfaces(int port) {
+  // Runs while the bus thread is stopped, so the MC2004's reset may take its pause here.
   auto closeOne = [this](int n) {
-    if (portTable_[n].handle && portTable_[n].protocolClass == kClassMc2004) mc2004Reset(n);
+    if (portTable_[n].handle && portTable_[n].protocolClass == kClassMc2004)
+      resetNow(n, mc2004::resetSequence(), mc2004::kResetPauseMs);
     closePort(n);
   };
   if (port == 0) {
@@ -102,44 +144,176 @@ void BusLink::closeInterfaces(int port) {
 }
 
 void BusLink::openInterfaces() {
-  for (int n = 1; n <= kPortCount; ++n) closePort(n);
-
+  // A port that no used bus needs any more is left alone until the next pass: it is not
+  // retried, and its old interface class no longer decides anything.
+  for (int n = 1; n <= kPortCount; ++n) {
+    closePort(n);
+    portTable_[n].opened = 0;
+    portTable_[n].protocolClass = 0;
+  }
   for (int b = 0; b < kBusSlots; ++b) {
     const BusEntry& bus = busEntry(b);
     if (!bus.used) continue;
     const int n = bus.port;
     if (!validPort(n)) continue;  // a bus without a port reaches nothing
-    PortEntry& p = portTable_[n];
-    if (p.handle) {
+    if (!portTable_[n].opened)
+      openPort(n, b, true);
+    else if (portTable_[n].handle)
       selectSecondBus(n, b);
-      continue;
-    }
-    if (p.state.load() == kPortOpenFailed) continue;  // already tried in this pass
-    const PortConfig& pc = prefs_.portConfig[n];
-    const int t = pc.typeIndex;
-    const uint32_t baud = baudFor(types_, t, pc.baudIndex);
+  }
+}
+
+void BusLink::openPort(int n, int b, bool notePower) {
+  PortEntry& p = portTable_[n];
+  const PortConfig& pc = prefs_.portConfig[n];
+  const int t = pc.typeIndex;
+  const uint32_t baud = baudFor(types_, t, pc.baudIndex);
+  if (notePower) {
     powerPort_ = static_cast<uint8_t>(n);
     lastBaud_ = baud;
-    prefs_.portConfig[n].mode = "COM" + std::to_string(n) + ":" + std::to_string(baud) + ",n,8,1";
-    p.protocolClass = static_cast<uint8_t>(t < kInterfaceTypeCount ? types_[t].protocolClass : 0);
-    p.baud = baud;
-    p.opened = 1;
-    if (p.protocolClass == 0) {  // a damaged type number names no interface
-      p.state = kPortOpenFailed;
-      continue;
+  }
+  prefs_.portConfig[n].mode = "COM" + std::to_string(n) + ":" + std::to_string(baud) + ",n,8,1";
+  p.protocolClass = static_cast<uint8_t>(t < kInterfaceTypeCount ? types_[t].protocolClass : 0);
+  p.baud = baud;
+  p.opened = 1;
+  p.lastActivity = clock_.now();
+  if (p.protocolClass == 0) {  // a damaged type number names no interface
+    p.state = kPortOpenFailed;
+    p.opened = 0;  // nothing to retry
+    return;
+  }
+  SerialSettings s;
+  s.mode = prefs_.portConfig[n].mode;
+  s.protocolClass = p.protocolClass;
+  p.handle = ports_.open(n, s);
+  if (!p.handle) {
+    p.state = kPortOpenFailed;
+    return;
+  }
+  p.state = kPortOpened;
+  p.pollGroup = 0;
+  startInterface(n, b);
+}
+
+void BusLink::reopenPort(int n) {
+  // Only this port: the interfaces on the other ports keep running undisturbed.
+  closePort(n);
+  bool first = true;
+  for (int b = 0; b < kBusSlots; ++b) {
+    const BusEntry& bus = busEntry(b);
+    if (!bus.used || bus.port != n) continue;
+    if (first)
+      openPort(n, b, false);
+    else if (portTable_[n].handle)
+      selectSecondBus(n, b);
+    first = false;
+  }
+  if (first) portTable_[n].opened = 0;  // no used bus needs it any more
+  portTable_[n].lastActivity = clock_.now();
+}
+
+void BusLink::portGone(int n) {
+  // The device went away (an adapter pulled): let go of it at once, so that the system
+  // can give the same name to it when it comes back, and try again every kReopenMs.
+  closePort(n);
+  portTable_[n].state = kPortOpenFailed;
+  portTable_[n].lastActivity = clock_.now();
+}
+
+namespace {
+
+std::vector<StartStep> resetSteps(const Bytes& sequence, uint32_t pauseMs) {
+  return {{StartOp::Send, sequence}, {StartOp::Pause, {}, pauseMs}, {StartOp::Purge}};
+}
+
+std::vector<StartStep> mc2004StartSteps() {
+  auto steps = resetSteps(mc2004::resetSequence(), mc2004::kResetPauseMs);
+  steps.push_back({StartOp::Send, mc2004::bus0Start()});
+  return steps;
+}
+
+std::vector<StartStep> slx852StartSteps() {
+  auto steps = resetSteps(slx852::resetSequence(), slx852::kResetPauseMs);
+  steps.push_back({StartOp::Send, slx852::bus0Start()});
+  return steps;
+}
+
+// Finds the frame size from the answer to a first poll, reads the version, and sends the
+// poll whose frame the cycle then takes.
+std::vector<StartStep> fccStartSteps() {
+  return {
+      {StartOp::Discard},
+      {StartOp::FccPoll},
+      {StartOp::Pause, {}, 100},
+      {StartOp::FccMeasure},
+      {StartOp::Discard},
+      {StartOp::Send, fcc::versionRequest()},
+      {StartOp::Pause, {}, 200},
+      {StartOp::Discard},
+      {StartOp::Send, fcc::poll()},
+      {StartOp::Pause, {}, 100},
+      {StartOp::FccArm},
+  };
+}
+
+}  // namespace
+
+void BusLink::queueStart(int n, std::vector<StartStep> steps) {
+  PortEntry& p = portTable_[n];
+  const bool idle = p.starting.empty();
+  p.starting.insert(p.starting.end(), std::make_move_iterator(steps.begin()),
+                    std::make_move_iterator(steps.end()));
+  if (idle) {
+    p.startDue = clock_.now();
+    runStart(n);  // what needs no pause goes out at once
+  }
+}
+
+void BusLink::runStart(int n) {
+  PortEntry& p = portTable_[n];
+  while (!p.starting.empty() && p.handle && tickReached(clock_.now(), p.startDue)) {
+    const StartStep step = std::move(p.starting.front());
+    p.starting.pop_front();
+    runStartStep(n, step);
+  }
+}
+
+void BusLink::runStartStep(int n, const StartStep& step) {
+  PortEntry& p = portTable_[n];
+  switch (step.op) {
+    case StartOp::Send:
+      send(n, step.bytes);
+      break;
+    case StartOp::Pause:
+      p.startDue = clock_.now() + step.ms;
+      break;
+    case StartOp::Purge:
+      p.handle->purge();
+      p.inbox.clear();
+      break;
+    case StartOp::Discard:
+      discardWaiting(n);
+      break;
+    case StartOp::FccPoll:
+      send(n, fcc::poll());
+      p.lastActivity = clock_.now();
+      break;
+    case StartOp::FccMeasure: {
+      const int w = p.handle->waiting();
+      if (w == static_cast<int>(fcc::kLargeFrame))
+        fccFrameSize_ = static_cast<int>(fcc::kLargeFrame);
+      else if (w == static_cast<int>(fcc::kSmallFrame))
+        fccFrameSize_ = static_cast<int>(fcc::kSmallFrame);
+      else  // the frame size stays as it was
+        p.starting.push_front({StartOp::Pause, {}, 100});
+      break;
     }
-    SerialSettings s;
-    s.mode = prefs_.portConfig[n].mode;
-    s.protocolClass = p.protocolClass;
-    p.handle = ports_.open(n, s);
-    if (!p.handle) {
-      p.state = kPortOpenFailed;
-      continue;
-    }
-    p.state = kPortOpened;
-    p.pollGroup = 0;
-    p.lastActivity = clock_.now();
-    startInterface(n, b);
+    case StartOp::FccArm:
+      p.fccExpected = static_cast<size_t>(fccFrameSize_);
+      break;
+    case StartOp::Running:
+      p.state = kPortRunning;
+      break;
   }
 }
 
@@ -147,7 +321,7 @@ void BusLink::startInterface(int n, int b) {
   PortEntry& p = portTable_[n];
   switch (p.protocolClass) {
     case kClassFcc:
-      fccStart(n);
+      queueStart(n, fccStartSteps());
       break;
     case kClassPolling:
     case kClassPollingFast:
@@ -156,17 +330,19 @@ void BusLink::startInterface(int n, int b) {
       break;
     case kClassMc2004:
       if (p.handle->cts()) {
-        mc2004Start(n);
-        if (busEntry(b).sx1) send(n, mc2004::bus1Selection());
+        queueStart(n, mc2004StartSteps());
+        if (busEntry(b).sx1) queueStart(n, {{StartOp::Send, mc2004::bus1Selection()}});
       } else {
         p.state = kPortNoConnection;
       }
       break;
-    case kClassSlx852:
-      slx852Start(n);
-      if (busEntry(b).sx1) send(n, slx852::bus1Selection());
-      p.state = kPortRunning;
+    case kClassSlx852: {
+      auto steps = slx852StartSteps();
+      if (busEntry(b).sx1) steps.push_back({StartOp::Send, slx852::bus1Selection()});
+      steps.push_back({StartOp::Running});
+      queueStart(n, std::move(steps));
       break;
+    }
     default:
       break;
   }
@@ -178,62 +354,36 @@ void BusLink::selectSecondBus(int n, int b) {
     if (!p.handle->cts())
       p.state = kPortNoConnection;
     else if (busEntry(b).sx1)
-      send(n, mc2004::bus1Selection());
+      queueStart(n, {{StartOp::Send, mc2004::bus1Selection()}});
   } else if (p.protocolClass == kClassSlx852) {
-    if (busEntry(b).sx1) send(n, slx852::bus1Selection());
+    if (busEntry(b).sx1) queueStart(n, {{StartOp::Send, slx852::bus1Selection()}});
   }
 }
 
-void BusLink::resetInterface(int n, const Bytes& sequence, uint32_t pauseMs) {
-  // The interface needs the pause to come back; whatever it said meanwhile is stale.
-  send(n, sequence);
-  clock_.sleep(pauseMs);
-  if (portTable_[n].handle) portTable_[n].handle->purge();
-}
-
-void BusLink::mc2004Reset(int n) {
-  resetInterface(n, mc2004::resetSequence(), mc2004::kResetPauseMs);
-}
-
-void BusLink::mc2004Start(int n) {
-  mc2004Reset(n);
-  send(n, mc2004::bus0Start());
-}
-
-void BusLink::slx852Start(int n) {
-  resetInterface(n, slx852::resetSequence(), slx852::kResetPauseMs);
-  send(n, slx852::bus0Start());
-}
-
-void BusLink::selectUsedSx1Buses(int n) {
-  PortEntry& p = portTable_[n];
+std::vector<StartStep> BusLink::sx1Selections(int n) const {
+  std::vector<StartStep> steps;
+  const bool mc = portTable_[n].protocolClass == kClassMc2004;
   for (int j = 0; j < kBusSlots; ++j) {
     const BusEntry& e = busEntry(j);
     if (e.port != n || !e.used || !e.sx1) continue;
-    send(n, p.protocolClass == kClassMc2004 ? mc2004::bus1Selection() : slx852::bus1Selection());
+    steps.push_back({StartOp::Send, mc ? mc2004::bus1Selection() : slx852::bus1Selection()});
   }
+  return steps;
 }
 
-void BusLink::fccStart(int n) {
-  PortEntry& p = portTable_[n];
-  discardWaiting(n);
-  send(n, fcc::poll());
-  p.lastActivity = clock_.now();
-  clock_.sleep(100);
-  int w = p.handle ? p.handle->waiting() : -1;
-  if (w == static_cast<int>(fcc::kLargeFrame))
-    fccFrameSize_ = static_cast<int>(fcc::kLargeFrame);
-  else if (w == static_cast<int>(fcc::kSmallFrame))
-    fccFrameSize_ = static_cast<int>(fcc::kSmallFrame);
-  else
-    clock_.sleep(100);
-  discardWaiting(n);
-  send(n, fcc::versionRequest());
-  clock_.sleep(200);
-  discardWaiting(n);
-  send(n, fcc::poll());
-  clock_.sleep(100);
-  fccExpected_ = static_cast<size_t>(fccFrameSize_);
+bool BusLink::portServesSx1(int n) const {
+  for (int j = 0; j < kBusSlots; ++j) {
+    const BusEntry& e = busEntry(j);
+    if (e.port == n && e.used && e.sx1) return true;
+  }
+  return false;
+}
+
+int BusLink::fccBusOf(int b) const {
+  // Slots 0 and 1 have always been the FCC's two buses; a slot beyond them reaches the
+  // bus its SX1 flag names, since the FCC takes no other bus number.
+  if (b == 0 || b == 1) return b;
+  return busEntry(b).sx1 ? 1 : 0;
 }
 
 void BusLink::setPortRowsEnabled(bool on) {
@@ -252,6 +402,7 @@ void BusLink::setPortRowsEnabled(bool on) {
 
 int BusLink::cycle() {
   if (stopping()) return -1;
+  moreWork_ = false;
   {
     std::lock_guard<std::mutex> lock(busMutex_);
     if (stopping()) return -1;
@@ -262,10 +413,8 @@ int BusLink::cycle() {
     if (stopping()) return -1;
     pollStep();
   }
-  for (auto& row : rowsAfterPoll_) {
-    if (stopping()) return -1;
-    row();
-  }
+  rowWait_ = -1;
+  if (!runRows(rowsAfterPoll_)) return -1;
   if (stopping()) return -1;
   portStatusStep();
   if (stopping()) return -1;
@@ -274,64 +423,164 @@ int BusLink::cycle() {
   powerDisplayStep();
   if (stopping()) return -1;
   requestTransferStep();
-  for (auto& row : rowsAfterTransfer_) {
-    if (stopping()) return -1;
-    row();
-  }
-  return 1;
+  if (!runRows(rowsAfterTransfer_)) return -1;
+  return nextWait();
 }
 
+void BusLink::noteWaiting() {
+  for (int n = 1; n <= kPortCount; ++n) {
+    PortEntry& p = portTable_[n];
+    p.seenWaiting = p.handle ? p.handle->waiting() : 0;
+  }
+}
+
+bool BusLink::writeSendable() const {
+  for (const BusWrite& w : writeQueue_) {
+    const int n = busEntry(w.bus < kBusSlots ? w.bus : 0).port;
+    if (!validPort(n) || !portTable_[n].handle) return true;  // dropped at once
+    const PortEntry& p = portTable_[n];
+    if (p.protocolClass != kClassFcc && p.starting.empty()) return true;
+  }
+  return false;
+}
+
+int BusLink::nextWait() {
+  if (moreWork_ || queue_.hasPending() || writeSendable()) return 0;
+  const Tick now = clock_.now();
+  int32_t wait = static_cast<int32_t>(kMaxIdleMs);
+  if (rowWait_ >= 0) wait = std::min(wait, static_cast<int32_t>(rowWait_));
+  auto until = [&](Tick deadline) { wait = std::max(0, std::min(wait, tickDiff(deadline, now))); };
+  for (int n = 1; n <= kPortCount; ++n) {
+    const PortEntry& p = portTable_[n];
+    if (!p.handle) {
+      if (p.opened && p.state.load() < kPortNoConnection) until(p.lastActivity + kReopenMs + 1);
+      continue;
+    }
+    if (!p.starting.empty()) {
+      until(p.startDue);
+      continue;
+    }
+    if (p.state.load() < kPortNoConnection) continue;
+    switch (p.protocolClass) {
+      case kClassPolling:
+      case kClassPollingFast:
+        until(p.lastActivity + kPollTimeoutMs + 1);
+        break;
+      case kClassMc2004:
+      case kClassSlx852:
+        until(now + kCtsWatchMs);
+        if (p.restartArmed) until(p.restartDue + 1);
+        if (p.inbox.size() == 1 && p.protocolClass == kClassSlx852)
+          until(p.lastInput + kLoneByteMs + 1);
+        break;
+      case kClassFcc:
+        until(p.lastActivity + fcc::kTimeoutMs + 1);
+        break;
+      default:
+        break;
+    }
+  }
+  for (int n = 1; n <= kPortCount; ++n)
+    if (portTable_[n].state.load() != portTable_[n].shownState) until(nextStatus_);
+  return static_cast<int>(wait);
+}
+
+void BusLink::waitForWork(int ms) {
+  if (ms <= 0 || stopping()) return;
+  std::vector<WaitHandle> handles;
+  for (int n = 1; n <= kPortCount; ++n) {
+    PortEntry& p = portTable_[n];
+    if (!p.handle) continue;
+    const WaitHandle h = p.handle->inputHandle();
+    if (h != kNoWaitHandle)
+      handles.push_back(h);
+    else
+      ms = std::min(ms, std::max(0, p.handle->msUntilInput()));
+  }
+  waiter_->wait(handles, ms);
+}
+
+bool BusLink::wantsCycle() {
+  if (stopping() || queue_.hasPending()) return true;
+  for (int n = 1; n <= kPortCount; ++n) {
+    PortEntry& p = portTable_[n];
+    if (p.handle && p.handle->waiting() != p.seenWaiting) return true;
+  }
+  return false;
+}
+
+void BusLink::wakeUp() { waiter_->wake(); }
+
 void BusLink::writeStep() {
-  if (writeQueue_.empty()) return;
-  const BusWrite w = writeQueue_.front();
-  const int slot = w.bus < kBusSlots ? w.bus : 0;
-  const int n = busEntry(slot).port;
-  if (!validPort(n) || !portTable_[n].handle) {
-    writeQueue_.pop_front();  // no open port serves this bus: the write has no effect
-    return;
+  // Each write waits only for its own port: writes for an FCC, which sends them between
+  // its frames, or for an interface still starting stay queued while the writes behind
+  // them for other ports go out.
+  for (auto it = writeQueue_.begin(); it != writeQueue_.end();) {
+    const BusWrite w = *it;
+    const int slot = w.bus < kBusSlots ? w.bus : 0;
+    const int n = busEntry(slot).port;
+    if (!validPort(n) || !portTable_[n].handle) {
+      it = writeQueue_.erase(it);  // no open port serves this bus: the write has no effect
+      continue;
+    }
+    const int cls = portTable_[n].protocolClass;
+    if (cls == kClassFcc || !portTable_[n].starting.empty()) {
+      ++it;
+      continue;
+    }
+    const bool sx1 = busEntry(slot).sx1 != 0;
+    if (cls == kClassMc2004) send(n, {mc2004::busMarker(sx1)});
+    if (cls == kClassSlx852) send(n, slx852::busMarker(sx1));
+    const uint8_t address = static_cast<uint8_t>(w.address & 0x7F);
+    echoGuard_[slot][address] = guardTick(clock_.now() + kEchoGuardMs);
+    send(n, polling::write(address, static_cast<uint8_t>(w.value)));
+    for (int j = 0; j < kBusSlots; ++j) {
+      const BusEntry& e = busEntry(j);
+      if (e.port == n && e.used && (e.sx1 != 0) == sx1)
+        state_.setMirror(j, address, static_cast<int16_t>(w.value & 0xFF));
+    }
+    writeQueue_.erase(it);
+    return;  // one write per cycle
   }
-  const int cls = portTable_[n].protocolClass;
-  if (cls == kClassFcc) return;  // the FCC sends it between two frames
-  const bool sx1 = busEntry(slot).sx1 != 0;
-  if (cls == kClassMc2004) send(n, {mc2004::busMarker(sx1)});
-  if (cls == kClassSlx852) send(n, slx852::busMarker(sx1));
-  const uint8_t address = static_cast<uint8_t>(w.address & 0x7F);
-  echoGuard_[slot][address] = guardTick(clock_.now() + kEchoGuardMs);
-  send(n, polling::write(address, static_cast<uint8_t>(w.value)));
-  for (int j = 0; j < kBusSlots; ++j) {
-    const BusEntry& e = busEntry(j);
-    if (e.port == n && e.used && (e.sx1 != 0) == sx1)
-      state_.setMirror(j, address, static_cast<int16_t>(w.value & 0xFF));
-  }
-  writeQueue_.pop_front();
 }
 
 void BusLink::pollStep() {
-  for (int n = 1; n <= kPortCount; ++n) {
-    PortEntry& p = portTable_[n];
-    if (p.state.load() >= kPortNoConnection && p.handle) {
-      switch (p.protocolClass) {
-        case kClassPolling:
-        case kClassPollingFast: pollPolling(n); break;
-        case kClassMc2004: pollMc2004(n); break;
-        case kClassSlx852: pollSlx852(n); break;
-        case kClassFcc: pollFcc(n); break;
-        default: break;
-      }
-    } else if (p.protocolClass == kClassFcc && p.opened && p.state.load() < kPortNoConnection) {
-      // An FCC whose port could not be opened is tried again every 400 ms.
-      if (tickPassed(clock_.now(), p.lastActivity + fcc::kReopenMs)) {
-        openInterfaces();
-        portTable_[n].lastActivity = clock_.now();
-      }
-    }
+  for (int n = 1; n <= kPortCount; ++n) pollPort(n);
+}
+
+void BusLink::pollPort(int n) {
+  PortEntry& p = portTable_[n];
+  if (!p.handle) {
+    // A port that could not be opened, or whose device went away, is tried again as long
+    // as a used bus needs it: an adapter plugged back in is taken up by itself.
+    if (p.opened && p.state.load() < kPortNoConnection &&
+        tickPassed(clock_.now(), p.lastActivity + kReopenMs))
+      reopenPort(n);
+    return;
+  }
+  const int waiting = p.handle->waiting();
+  if (waiting < 0) {
+    portGone(n);
+    return;
+  }
+  if (!p.starting.empty()) {
+    runStart(n);
+    return;
+  }
+  if (p.state.load() < kPortNoConnection) return;
+  switch (p.protocolClass) {
+    case kClassPolling:
+    case kClassPollingFast: pollPolling(n, waiting); break;
+    case kClassMc2004: pollMc2004(n, waiting); break;
+    case kClassSlx852: pollSlx852(n, waiting); break;
+    case kClassFcc: pollFcc(n, waiting); break;
+    default: break;
   }
 }
 
-void BusLink::pollPolling(int n) {
+void BusLink::pollPolling(int n, int waiting) {
   PortEntry& p = portTable_[n];
   const size_t expected = polling::answerLength(p.pollGroup);
-  const int waiting = p.handle->waiting();
   if (waiting == static_cast<int>(expected)) {
     Bytes answer = readBytes(n, expected);
     const bool ok = answer.size() == expected;
@@ -342,7 +591,7 @@ void BusLink::pollPolling(int n) {
     p.lastActivity = clock_.now();
     if (ok) decodePollAnswer(n, previous, answer);
   } else if (tickPassed(clock_.now(), p.lastActivity + kPollTimeoutMs)) {
-    discardWaiting(n);
+    p.dropped += static_cast<uint32_t>(discardWaiting(n));
     p.pollGroup = 0;
     send(n, polling::readRequest(0));
     p.lastActivity = clock_.now();
@@ -397,57 +646,94 @@ void BusLink::decodeEvent(int n, bool sx1, uint8_t address, uint8_t value, bool 
   }
 }
 
-void BusLink::pollMc2004(int n) {
+bool BusLink::watchCts(int n) {
   PortEntry& p = portTable_[n];
   const uint8_t cts = p.handle->cts() ? 1 : 0;
-  if (cts != lastCts_[n]) {
-    lastCts_[n] = cts;
-    if (cts) {
-      mc2004Start(n);
-      selectUsedSx1Buses(n);
-      p.state = kPortRunning;
-    } else {
-      p.state = kPortNoConnection;
-    }
+  if (cts == lastCts_[n]) return false;
+  lastCts_[n] = cts;
+  if (!cts) {
+    p.state = kPortNoConnection;
+    p.restartArmed = false;  // a restart waits for CTS to come back and stay
   }
-  // Messages are read three bytes at a time; a bounded number per cycle keeps the
-  // other ports serviced.
-  for (int m = 0; m < 64 && p.handle && p.handle->waiting() >= 3; ++m) {
-    Bytes msg = readBytes(n, mc2004::kMessageLength);
-    if (msg.size() != mc2004::kMessageLength) break;
-    p.state = kPortRunning;
-    if (msg[0] != 0x80 && msg[0] != 0x81) continue;  // void, no resynchronisation
-    decodeEvent(n, msg[0] == 0x81, msg[1], msg[2], false);
+  return cts != 0;
+}
+
+size_t BusLink::takeInput(int n, int waiting) {
+  // Event interfaces: everything waiting goes into the port's inbox, whose messages are
+  // then taken as far as they are complete.
+  PortEntry& p = portTable_[n];
+  if (waiting <= 0) return 0;
+  const size_t want = std::min(static_cast<size_t>(waiting), kEventBytesPerCycle);
+  Bytes got = readBytes(n, want);
+  if (got.empty()) return 0;
+  if (static_cast<size_t>(waiting) > want) moreWork_ = true;
+  p.inbox.insert(p.inbox.end(), got.begin(), got.end());
+  p.lastInput = clock_.now();
+  return got.size();
+}
+
+void BusLink::dropInput(int n, size_t count) {
+  PortEntry& p = portTable_[n];
+  count = std::min(count, p.inbox.size());
+  p.inbox.erase(p.inbox.begin(), p.inbox.begin() + static_cast<std::ptrdiff_t>(count));
+  p.dropped += static_cast<uint32_t>(count);
+}
+
+void BusLink::pollMc2004(int n, int waiting) {
+  PortEntry& p = portTable_[n];
+  if (watchCts(n)) {
+    auto steps = mc2004StartSteps();
+    for (auto& s : sx1Selections(n)) steps.push_back(std::move(s));
+    steps.push_back({StartOp::Running});
+    queueStart(n, std::move(steps));
+    return;
+  }
+  if (takeInput(n, waiting) > 0) p.state = kPortRunning;
+  // A message is a bus marker (0x80, 0x81), an address (bit 7 clear) and a value. A byte
+  // that cannot start one is dropped alone, so a stray byte costs one message at most
+  // instead of every message after it.
+  Bytes& in = p.inbox;
+  while (in.size() >= mc2004::kMessageLength) {
+    if ((in[0] != 0x80 && in[0] != 0x81) || (in[1] & 0x80) != 0) {
+      dropInput(n, 1);
+      continue;
+    }
+    decodeEvent(n, in[0] == 0x81, in[1], in[2], false);
+    in.erase(in.begin(), in.begin() + mc2004::kMessageLength);
   }
 }
 
-void BusLink::pollSlx852(int n) {
+void BusLink::pollSlx852(int n, int waiting) {
   PortEntry& p = portTable_[n];
-  const uint8_t cts = p.handle->cts() ? 1 : 0;
   const Tick now = clock_.now();
-  if (cts != lastCts_[n]) {
-    lastCts_[n] = cts;
-    if (cts) {
-      // Give the interface a second to come up before starting it again.
-      if (!slxArmed_) {
-        slxArmed_ = true;
-        slxDeadline_ = now + slx852::kRestartDelayMs;
-      }
-    } else {
-      p.state = kPortNoConnection;
+  if (watchCts(n)) {
+    // Give the interface a second to come up before starting it again; each port keeps
+    // its own deadline, and every change to on starts the second anew.
+    p.restartArmed = true;
+    p.restartDue = now + slx852::kRestartDelayMs;
+  } else if (p.restartArmed && lastCts_[n] && tickPassed(now, p.restartDue)) {
+    p.restartArmed = false;
+    auto steps = slx852StartSteps();
+    for (auto& s : sx1Selections(n)) steps.push_back(std::move(s));
+    steps.push_back({StartOp::Running});
+    queueStart(n, std::move(steps));
+    return;
+  }
+  takeInput(n, waiting);
+  // A message is (bus << 7 | address, value) with no marker byte. While the port serves
+  // no SX1 bus the interface sends nothing for it, so a first byte with bit 7 set cannot
+  // start a message; and a byte left alone after the line fell quiet has no partner.
+  Bytes& in = p.inbox;
+  const bool sx1 = portServesSx1(n);
+  while (in.size() >= slx852::kMessageLength) {
+    if (!sx1 && (in[0] & 0x80) != 0) {
+      dropInput(n, 1);
+      continue;
     }
-  } else if (cts && slxArmed_ && tickPassed(now, slxDeadline_)) {
-    slx852Start(n);
-    selectUsedSx1Buses(n);
-    p.state = kPortRunning;
-    slxArmed_ = false;
-    slxDeadline_ = 0;
+    decodeEvent(n, (in[0] & 0x80) != 0, in[0] & 0x7F, in[1], true);
+    in.erase(in.begin(), in.begin() + slx852::kMessageLength);
   }
-  for (int m = 0; m < 64 && p.handle && p.handle->waiting() >= 2; ++m) {
-    Bytes msg = readBytes(n, slx852::kMessageLength);
-    if (msg.size() != slx852::kMessageLength) break;
-    decodeEvent(n, (msg[0] & 0x80) != 0, msg[0] & 0x7F, msg[1], true);
-  }
+  if (in.size() == 1 && tickPassed(now, p.lastInput + kLoneByteMs)) dropInput(n, 1);
 }
 
 std::deque<BusWrite>::iterator BusLink::fccWriteFor(int n) {
@@ -456,40 +742,46 @@ std::deque<BusWrite>::iterator BusLink::fccWriteFor(int n) {
   });
 }
 
-void BusLink::pollFcc(int n) {
+void BusLink::decodeFccFrame(int n, const fcc::BusPart& part) {
+  for (int j = 0; j < kBusSlots; ++j) {
+    const BusEntry& e = busEntry(j);
+    if (e.port != n || !e.used) continue;
+    const auto& values = fccBusOf(j) ? part.sx1 : part.sx0;
+    for (int a = 0; a < 112; ++a) state_.setMirror(j, a, values[static_cast<size_t>(a)]);
+  }
+  state_.centralPower = part.power ? 1 : 0;
+}
+
+void BusLink::pollFcc(int n, int waiting) {
   PortEntry& p = portTable_[n];
-  const int waiting = p.handle->waiting();
-  if (fccExpected_ > 0 && waiting == static_cast<int>(fccExpected_)) {
-    if (fccExpected_ == 1) {
+  if (p.fccExpected > 0 && waiting == static_cast<int>(p.fccExpected)) {
+    if (p.fccExpected == 1) {
       readBytes(n, 1);
     } else {
       readBytes(n, fcc::kBlockLength);
-      if (fccExpected_ == fcc::kLargeFrame) readBytes(n, fcc::kBlockLength);
+      if (p.fccExpected == fcc::kLargeFrame) readBytes(n, fcc::kBlockLength);
       Bytes part = readBytes(n, fcc::kBusPartLength);
       if (auto bus = fcc::decodeBusPart(part.data(), part.size())) {
-        for (int a = 0; a < 112; ++a) {
-          state_.setMirror(0, a, bus->sx0[a]);
-          state_.setMirror(1, a, bus->sx1[a]);
-        }
-        state_.centralPower = bus->power ? 1 : 0;
+        decodeFccFrame(n, *bus);
         p.state = kPortRunning;
       }
     }
     auto w = fccWriteFor(n);
     if (w != writeQueue_.end()) {
-      send(n, fcc::write(w->bus, static_cast<uint8_t>(w->address), static_cast<uint8_t>(w->value)));
+      send(n, fcc::write(static_cast<uint8_t>(fccBusOf(w->bus)),
+                         static_cast<uint8_t>(w->address), static_cast<uint8_t>(w->value)));
       writeQueue_.erase(w);
-      fccExpected_ = 1;
+      p.fccExpected = 1;
     } else {
       send(n, fcc::poll());
-      fccExpected_ = static_cast<size_t>(fccFrameSize_);
+      p.fccExpected = static_cast<size_t>(fccFrameSize_);
       p.lastActivity = clock_.now();
     }
   } else if (tickPassed(clock_.now(), p.lastActivity + fcc::kTimeoutMs)) {
-    closePort(n);
-    openInterfaces();
-    portTable_[n].lastActivity = clock_.now();
-    portTable_[n].state = kPortNoConnection;
+    reopenPort(n);
+    // Reopened: no connection until a frame comes. Not reopened: tried again every
+    // kReopenMs from now.
+    if (portTable_[n].handle) portTable_[n].state = kPortNoConnection;
   }
 }
 

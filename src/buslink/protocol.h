@@ -54,7 +54,6 @@ constexpr size_t kSmallFrame = 322;
 constexpr size_t kLargeFrame = 418;
 constexpr size_t kVersionLength = 7;
 constexpr uint32_t kTimeoutMs = 700;
-constexpr uint32_t kReopenMs = 400;
 
 struct BusPart {
   std::array<uint8_t, 112> sx0{};

@@ -15,6 +15,8 @@ bool RequestQueue::drainOverflow() {
   requestQueue_.insert(requestQueue_.end(), overflowQueue_.begin(), overflowQueue_.end());
   queued_.store(requestQueue_.size());
   overflowQueue_.clear();
+  lock.unlock();
+  if (wake_) wake_();
   return true;
 }
 

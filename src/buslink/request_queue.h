@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -32,6 +33,13 @@ class RequestQueue {
   // Bus thread: appends a request of its own, waiting for the lock.
   void append(const BusRequest& request);
 
+  // Called (on the window thread) whenever requests have reached the request queue, so
+  // that a bus thread asleep between two cycles takes them at once. Set before the bus
+  // thread starts.
+  void setWakeUp(std::function<void()> wake) { wake_ = std::move(wake); }
+  // Whether the request queue holds anything; no lock.
+  bool hasPending() const { return queued_.load() != 0; }
+
   // Sizes for status and tests. `pendingCount` takes the lock.
   size_t pendingCount();
   size_t overflowCount() const { return overflowQueue_.size(); }
@@ -42,6 +50,7 @@ class RequestQueue {
   std::deque<BusRequest> requestQueue_;   // guarded by requestMutex_
   std::atomic<size_t> queued_{0};         // size of requestQueue_, readable without the lock
   std::deque<BusRequest> overflowQueue_;  // window thread only
+  std::function<void()> wake_;
 };
 
 }  // namespace kw

@@ -1,5 +1,6 @@
 #include "forms/position_query.h"
 
+#include <algorithm>
 #include <string>
 
 #include "forms/families.h"
@@ -38,7 +39,10 @@ void registerPositionQuery(AppContext& ctx) {
   PositionQuery& q = ctx.forms.positionQuery;
   q.nextAsk = ctx.clock.now();
   notePositionPanel(ctx);
-  ctx.busLink.addCycleRow(CycleRow::AfterRequestTransfer, [&ctx] { positionQueryStep(ctx); });
+  ctx.busLink.addTimedCycleRow(CycleRow::AfterRequestTransfer, [&ctx] {
+    positionQueryStep(ctx);
+    return msUntilNextAsk(ctx);
+  });
   q.enabled = true;
 }
 
@@ -47,6 +51,21 @@ void notePositionPanel(AppContext& ctx) {
   q.address = addressOf(ctx.ui.text(win::kMain, kAddressField));
   q.shownSubtype = currentSubtype(ctx);
   q.shownFamily = ctx.form.currentFamily;
+}
+
+int msUntilNextAsk(AppContext& ctx) {
+  const PositionQuery& q = ctx.forms.positionQuery;
+  // While an ask waits for its answer, the answer comes in as a bus value anyway.
+  if (!q.enabled.load() || q.waiting || q.shownFamily.load() != kPanelFamily ||
+      q.shownSubtype.load() != kPanelSubtype)
+    return -1;
+  const int address = q.address.load();
+  if (address <= 0 || address > kLastModuleAddress || ctx.bus.programmingMode.load() != 0)
+    return -1;
+  const int32_t left = tickDiff(q.nextAsk, ctx.clock.now());
+  // A mark further ahead than one interval is a wrapped tick: the ask is due.
+  if (left > static_cast<int32_t>(kAskIntervalMs)) return 0;
+  return std::max(0, static_cast<int>(left));
 }
 
 void positionQueryStep(AppContext& ctx) {

@@ -16,5 +16,7 @@ void registerPositionQuery(AppContext& ctx);
 void notePositionPanel(AppContext& ctx);
 // Bus thread: one pass of the ask (run by the cycle row).
 void positionQueryStep(AppContext& ctx);
+// Bus thread: the ms until the next ask is due; -1 while none is.
+int msUntilNextAsk(AppContext& ctx);
 
 }  // namespace kw

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/input_wait.h"
+
 namespace kw {
 
 struct SerialSettings {
@@ -61,6 +63,13 @@ class SerialPort {
   virtual void purge() = 0;
   // False once the line settings could not be applied (the port is still usable).
   virtual bool settingsApplied() const { return true; }
+  // For the bus thread's wait: a handle that turns ready when new bytes come in. Bytes
+  // already counted by waiting() do not keep it ready, so a partial answer that sits in
+  // the queue costs no wake-ups. kNoWaitHandle when the port has none.
+  virtual WaitHandle inputHandle() { return kNoWaitHandle; }
+  // For a port without a handle: the ms until new bytes may be there, when the bus
+  // thread looks again.
+  virtual int msUntilInput() { return 1; }
 };
 
 class SerialPorts {

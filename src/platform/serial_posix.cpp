@@ -24,6 +24,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <optional>
 #include <utility>
@@ -179,6 +180,11 @@ class PosixSerialPort final : public SerialPort {
 
   size_t read(uint8_t* data, size_t size) override {
     if (!data || size == 0 || dead_) return 0;
+    // What waiting() has already taken from the descriptor comes first.
+    size_t got = std::min(size, buffer_.size());
+    std::copy_n(buffer_.begin(), got, data);
+    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(got));
+    if (got == size) return got;
     // The timeouts work as on Windows: the total is perByte * size + total, the interval
     // runs from each byte to the next. A zero total means none; then the interval also
     // bounds the wait for the first byte, so that no setting can make a read wait forever.
@@ -187,7 +193,6 @@ class PosixSerialPort final : public SerialPort {
     auto start = SteadyClock::now();
     auto deadline = start + std::chrono::milliseconds(totalMs);
     auto lastByte = start;
-    size_t got = 0;
     while (got < size) {
       ssize_t n = ::read(fd_, data + got, size - got);
       if (n > 0) {
@@ -223,16 +228,17 @@ class PosixSerialPort final : public SerialPort {
     return got;
   }
 
+  // The bytes the kernel holds are taken into our own buffer, so that the descriptor only
+  // turns readable again for new bytes: the bus thread can then sleep in poll() while a
+  // partial answer waits for the rest.
   int waiting() override {
     if (dead_) return -1;
-    int n = 0;
-    while (::ioctl(fd_, FIONREAD, &n) != 0) {
-      if (errno == EINTR) continue;
-      dead_ = true;  // EIO once an adapter is pulled or the other end of a pty is closed
-      return -1;
-    }
-    return n < 0 ? 0 : n;
+    fill();
+    if (dead_) return -1;
+    return static_cast<int>(std::min<size_t>(buffer_.size(), INT_MAX));
   }
+
+  WaitHandle inputHandle() override { return dead_ ? kNoWaitHandle : fd_; }
 
   bool cts() override {
     if (dead_) return false;
@@ -246,13 +252,34 @@ class PosixSerialPort final : public SerialPort {
 
   void purge() override {
     if (dead_) return;
+    buffer_.clear();
     if (::tcflush(fd_, TCIOFLUSH) != 0 && errno == EIO) dead_ = true;
   }
 
   bool settingsApplied() const override { return applied_; }
 
  private:
+  // Far more than any interface sends between two looks of the bus thread.
+  static constexpr size_t kBufferLimit = 65536;
+
+  // Moves what the kernel holds into buffer_. A read error or end of file (an adapter
+  // pulled, the other end of a pseudo-terminal closed) marks the port as gone.
+  void fill() {
+    uint8_t chunk[4096];
+    while (buffer_.size() < kBufferLimit) {
+      ssize_t n = ::read(fd_, chunk, sizeof chunk);
+      if (n > 0) {
+        buffer_.insert(buffer_.end(), chunk, chunk + n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) dead_ = true;
+      return;
+    }
+  }
+
   int fd_;
+  std::deque<uint8_t> buffer_;
   SerialSettings settings_;
   uint32_t baud_;
   bool applied_;
@@ -305,7 +332,53 @@ bool equalsIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
+// poll() over the ports' descriptors and the read end of a pipe that wake() writes to.
+class PollWaiter final : public InputWaiter {
+ public:
+  PollWaiter() {
+    if (::pipe(pipe_) != 0) {
+      pipe_[0] = pipe_[1] = -1;
+      return;
+    }
+    for (int fd : pipe_) {
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+      ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+  }
+  ~PollWaiter() override {
+    for (int fd : pipe_)
+      if (fd >= 0) ::close(fd);
+  }
+  PollWaiter(const PollWaiter&) = delete;
+  PollWaiter& operator=(const PollWaiter&) = delete;
+
+  void wait(const std::vector<WaitHandle>& handles, int ms) override {
+    std::vector<pollfd> fds;
+    fds.reserve(handles.size() + 1);
+    if (pipe_[0] >= 0) fds.push_back({pipe_[0], POLLIN, 0});
+    for (WaitHandle h : handles)
+      if (h >= 0) fds.push_back({static_cast<int>(h), POLLIN, 0});
+    if (::poll(fds.data(), fds.size(), ms < 0 ? 0 : ms) > 0 && pipe_[0] >= 0 &&
+        (fds[0].revents & POLLIN)) {
+      uint8_t drain[64];
+      while (::read(pipe_[0], drain, sizeof drain) > 0) {
+      }
+    }
+  }
+
+  void wake() override {
+    if (pipe_[1] < 0) return;
+    const uint8_t one = 1;
+    (void)!::write(pipe_[1], &one, 1);  // a full pipe already wakes the waiter
+  }
+
+ private:
+  int pipe_[2] = {-1, -1};
+};
+
 }  // namespace
+
+std::unique_ptr<InputWaiter> makeInputWaiter() { return std::make_unique<PollWaiter>(); }
 
 std::vector<std::string> listDirectory(const std::string& dir) {
   std::vector<std::string> names;

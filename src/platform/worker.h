@@ -28,6 +28,9 @@ class WorkerFactory {
  public:
   virtual ~WorkerFactory() = default;
   virtual std::unique_ptr<Worker> start(const std::string& name, Cycle cycle) = 0;
+  // True when a cycle runs on a thread of its own and may block in a wait of its own
+  // (the real clock); false on the virtual timeline, where a cycle must return at once.
+  virtual bool threaded() const { return true; }
 };
 
 class ThreadWorkerFactory final : public WorkerFactory {
@@ -44,6 +47,7 @@ class VirtualWorkerFactory final : public WorkerFactory {
  public:
   explicit VirtualWorkerFactory(VirtualClock& clock) : clock_(clock) {}
   std::unique_ptr<Worker> start(const std::string& name, Cycle cycle) override;
+  bool threaded() const override { return false; }
 
  private:
   VirtualClock& clock_;

@@ -2,51 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "buslink/fake_serial.h"
-#include "platform/headless_ui.h"
+#include "buslink/link_fixture.h"
 
 namespace kw::test {
 namespace {
-
-using B = std::vector<uint8_t>;
-
-struct Link {
-  VirtualClock clock{10000};
-  HeadlessUi ui{&clock};
-  BusState state;
-  RequestQueue queue;
-  SuitePreferences prefs = emptySuitePreferences();
-  FakeSerialPorts ports{&clock};
-  LanguageTexts texts;
-  BusLink link{state, queue, prefs, ports, clock, ui, texts};
-
-  Link() {
-    WindowSpec w;
-    ui.openWindow(win::kMain, w);
-    ui.createStatusBar(win::kMain, {24, 126, 110, 24, 296, 140});
-    for (int n : {596, 597, 598, 599, 600, 601, 605, 606, 607, 608, 609, 700, 701})
-      texts.mainTable[n - 100] = "<" + std::to_string(n) + ">";
-  }
-  // Bus b on COM port with interface type t.
-  void bus(int b, int port, int type, bool sx1 = false, int baudIndex = 0) {
-    prefs.busTable[b] = {static_cast<uint8_t>(port), 1, static_cast<uint8_t>(sx1 ? 1 : 0)};
-    prefs.portConfig[port].typeIndex = static_cast<uint8_t>(type);
-    prefs.portConfig[port].baudIndex = baudIndex;
-    ports.lines[port];
-  }
-  FakeLine& line(int port) { return ports.lines[port]; }
-  void cycles(int n) {
-    for (int i = 0; i < n; ++i) {
-      link.cycle();
-      clock.sleep(1);
-    }
-  }
-  // Runs cycles until `ms` have passed.
-  void runFor(uint32_t ms) {
-    Tick end = clock.now() + ms;
-    while (tickDiff(end, clock.now()) > 0) cycles(1);
-  }
-};
 
 // ----- Interface types ----------------------------------------------------------------
 
@@ -115,6 +74,7 @@ TEST(OpenInterfaces, TwoBusesOnOneMc2004AreOpenedOnceWithOneBus1Selection) {
   k.bus(3, 1, 3, true);
   Tick t0 = k.clock.now();
   k.link.openInterfaces();
+  k.runFor(210);  // the start goes on in the cycle after the reset's pause
   EXPECT_EQ(k.line(1).opens, 1);
   const auto& w = k.line(1).writes;
   ASSERT_EQ(w.size(), 3u);
@@ -143,6 +103,8 @@ TEST(OpenInterfaces, Slx852WithSx1BusSendsStartThenBus1Selection) {
   k.bus(0, 2, 4, true);
   k.line(2).cts = false;  // not looked at when opening
   k.link.openInterfaces();
+  EXPECT_EQ(k.link.portState(2), kPortOpened);  // until the start is done
+  k.runFor(1001);
   const auto& w = k.line(2).writes;
   ASSERT_EQ(w.size(), 3u);
   EXPECT_EQ(w[0].second, (B{0xFE, 0x50, 0xFE, 0x51}));
@@ -150,6 +112,8 @@ TEST(OpenInterfaces, Slx852WithSx1BusSendsStartThenBus1Selection) {
   EXPECT_EQ(w[2].second, (B{0xFE, 0xA1}));
   EXPECT_EQ(tickDiff(w[1].first, w[0].first), 1000);
   EXPECT_EQ(k.link.portState(2), kPortRunning);
+  k.cycles(1);  // the CTS watch begins once the start is done
+  EXPECT_EQ(k.link.portState(2), kPortNoConnection);
 }
 
 TEST(CloseInterfaces, Mc2004GetsItsResetBeforeClosing) {
@@ -157,6 +121,7 @@ TEST(CloseInterfaces, Mc2004GetsItsResetBeforeClosing) {
   k.bus(0, 1, 3);
   k.bus(1, 2, 1);
   k.link.openInterfaces();
+  k.runFor(210);
   k.line(1).take();
   k.line(2).take();
   k.link.closeInterfaces(0);
@@ -340,6 +305,7 @@ TEST(Mc2004, MessagesGoToSlotsByTheirBusMarker) {
   k.bus(0, 1, 3, false);
   k.bus(2, 1, 3, true);
   k.link.openInterfaces();
+  k.runFor(210);
   k.line(1).push({0x81, 0x05, 0x3C});
   k.cycles(1);
   EXPECT_EQ(k.state.mirror(2, 5), 0x3C);
@@ -354,16 +320,20 @@ TEST(Mc2004, MessagesGoToSlotsByTheirBusMarker) {
   EXPECT_EQ(k.state.mirror(0, 127), 0x80);
   EXPECT_EQ(k.state.mirror(2, 109), 0);
   EXPECT_EQ(k.state.centralPower.load(), 1);
-  k.line(1).push({0x7E, 0x05, 0x01, 0x80, 0x06});  // void message, then half of the next
+  k.line(1).push({0x7E, 0x05, 0x01, 0x80, 0x06});  // no message, then half of the next
   k.cycles(1);
   EXPECT_EQ(k.state.mirror(2, 5), 0x3C);
-  EXPECT_EQ(k.line(1).input.size(), 2u);
+  EXPECT_EQ(k.link.droppedBytes(1), 3u);
+  k.line(1).push({0x44});  // the rest of the half message
+  k.cycles(1);
+  EXPECT_EQ(k.state.mirror(0, 6), 0x44);
 }
 
 TEST(Mc2004, WriteSendsBusMarkerThenAddressAndValue) {
   Link k;
   k.bus(3, 1, 3, true);
   k.link.openInterfaces();
+  k.runFor(210);
   k.line(1).writes.clear();
   k.link.writeQueue().push_back({3, 10, 0x42});
   k.cycles(1);
@@ -382,11 +352,16 @@ TEST(Mc2004, CtsChangesRestartAndStop) {
   EXPECT_EQ(k.link.portState(1), kPortNoConnection);
   k.line(1).take();
   k.line(1).cts = true;
+  const Tick on = k.clock.now();
   k.cycles(1);
+  EXPECT_EQ(k.line(1).take().size(), 14u);  // the reset; the start follows its pause
+  EXPECT_EQ(k.link.portState(1), kPortNoConnection);
+  k.runFor(205);
   B out = k.line(1).take();
-  ASSERT_EQ(out.size(), 14u + 7u + 7u);
-  EXPECT_EQ(out[14], 0xF0);
-  EXPECT_EQ(out[21], 0xF1);
+  ASSERT_EQ(out.size(), 7u + 7u);
+  EXPECT_EQ(out[0], 0xF0);
+  EXPECT_EQ(out[7], 0xF1);
+  EXPECT_EQ(tickDiff(k.line(1).writes.back().first, on), 200);
   EXPECT_EQ(k.link.portState(1), kPortRunning);
 }
 
@@ -397,6 +372,7 @@ TEST(Slx852, MessageBitSevenSelectsTheBus) {
   k.bus(0, 1, 4, false);
   k.bus(1, 1, 4, true);
   k.link.openInterfaces();
+  k.runFor(1010);
   k.line(1).push({0x85, 0x01, 0x05, 0x02});
   k.cycles(1);
   EXPECT_EQ(k.state.mirror(1, 5), 1);
@@ -413,6 +389,7 @@ TEST(Slx852, CtsOnRestartsAfterOneSecond) {
   Link k;
   k.bus(0, 1, 4);
   k.link.openInterfaces();
+  k.runFor(1010);
   k.line(1).cts = false;
   k.cycles(1);
   EXPECT_EQ(k.link.portState(1), kPortNoConnection);
@@ -421,7 +398,7 @@ TEST(Slx852, CtsOnRestartsAfterOneSecond) {
   Tick on = k.clock.now();
   k.runFor(995);
   EXPECT_TRUE(k.line(1).output.empty());
-  k.runFor(10);
+  k.runFor(1010);
   auto& w = k.line(1).writes;
   ASSERT_GE(w.size(), 2u);
   EXPECT_EQ(w[w.size() - 2].second, (B{0xFE, 0x50, 0xFE, 0x51}));
@@ -429,6 +406,7 @@ TEST(Slx852, CtsOnRestartsAfterOneSecond) {
   int32_t after = tickDiff(w[w.size() - 2].first, on);
   EXPECT_GE(after, 1000);
   EXPECT_LE(after, 1002);
+  EXPECT_EQ(tickDiff(w.back().first, w[w.size() - 2].first), 1000);
   EXPECT_EQ(k.link.portState(1), kPortRunning);
 }
 
@@ -458,6 +436,7 @@ TEST(Fcc, StartFindsTheFrameSizeAndDecodesFrames) {
       return out.empty() && k.link.fccFrameSize() ? -1 : 1;
     });
     k.link.openInterfaces();
+    k.runFor(500);
     EXPECT_EQ(k.link.fccFrameSize(), static_cast<int>(size));
     l.push(fccFrame(size, 7, true));
     k.cycles(1);
@@ -479,6 +458,7 @@ TEST(Fcc, QueuedWriteIsSentInsteadOfTheNextPoll) {
     return k.link.fccFrameSize() ? -1 : 1;
   });
   k.link.openInterfaces();
+  k.runFor(500);
   k.state.currentBus = 1;
   k.queue.submit(9, 0x44);
   k.cycles(2);  // taken into the write queue; the FCC keeps it until the next frame
@@ -499,9 +479,9 @@ TEST(Fcc, SilentCentralIsReopenedEvery700ms) {
   k.link.openInterfaces();
   // The start itself takes 500 ms; the 700 ms count from its first poll.
   Tick firstPoll = k.line(1).writes.front().first;
-  k.runFor(150);
+  k.runFor(700);
   EXPECT_EQ(k.line(1).opens, 1);
-  k.runFor(100);
+  k.runFor(2);
   EXPECT_EQ(k.line(1).opens, 2);
   Tick secondPoll = 0;
   for (auto& [t, b] : k.line(1).writes)
@@ -581,7 +561,7 @@ TEST(Cycle, StopFlagEndsTheCycleWithoutHoldingTheLock) {
   EXPECT_TRUE(k.link.busMutex().try_lock());
   k.link.busMutex().unlock();
   k.state.stopFlag = 0;
-  EXPECT_EQ(k.link.cycle(), 1);
+  EXPECT_EQ(k.link.cycle(), static_cast<int>(kMaxIdleMs));  // nothing open: nothing due
 }
 
 TEST(Cycle, DamagedPortNumbersAndTypesNeverIndexOutOfRange) {

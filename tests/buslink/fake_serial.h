@@ -20,6 +20,7 @@ struct FakeLine {
   bool gone = false;
   int purges = 0;
   int opens = 0;
+  int tries = 0;  // opens asked for, refused ones included
   bool refuse = false;
   SerialSettings settings;
   void push(std::initializer_list<uint8_t> b) { input.insert(input.end(), b); }
@@ -68,6 +69,7 @@ class FakeSerialPorts final : public SerialPorts {
   std::map<int, FakeLine> lines;  // ports that exist
   std::unique_ptr<SerialPort> open(int port, const SerialSettings& settings) override {
     auto it = lines.find(port);
+    if (it != lines.end()) ++it->second.tries;
     if (it == lines.end() || it->second.refuse) return nullptr;
     ++it->second.opens;
     it->second.settings = settings;

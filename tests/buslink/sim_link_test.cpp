@@ -59,6 +59,26 @@ TEST(SimulatedBus, Mc2004ShowsRunningPowerAndBusValues) {
   EXPECT_EQ(p.h->ui.statusField(win::kMain, 2).draw->textColour, rgb(0, 0, 0));
 }
 
+TEST(SimulatedBus, StrayBytesAreDroppedAndShownInTheStatusPopup) {
+  SimProgram p(kMc2004TwoBuses);
+  p.h->start();
+  p.h->run(600);
+  sim::SimBus* bus = p.ports->bus(1);
+  p.ports->device(1)->faults.extraBytes = 2;  // two junk bytes after the next message
+  bus->set(0, 30, 0x12);
+  p.h->run(50);
+  bus->set(0, 31, 0x13);  // is still understood
+  p.h->run(50);
+  EXPECT_EQ(p.h->ctx->bus.mirror(0, 30), 0x12);
+  EXPECT_EQ(p.h->ctx->bus.mirror(0, 31), 0x13);
+  EXPECT_EQ(p.h->ctx->busLink.droppedBytes(1), 2u);
+  handleStatusBarClick(*p.h->ctx, 5);
+  auto popup = p.h->ui.popupMenu(menu::kStatusPopup);
+  ASSERT_EQ(popup.size(), 6u);
+  EXPECT_EQ(popup[0].text, p.h->ctx->text(590));
+  EXPECT_EQ(popup[5].text, "Com 1: 2 Bytes verworfen");
+}
+
 TEST(SimulatedBus, WritesReachTheSimulatedBusOfTheCurrentBusSlot) {
   SimProgram p(kMc2004TwoBuses);
   p.h->start();
@@ -94,6 +114,25 @@ TEST(SimulatedBus, BusChangeSendsQueuedRequestsToTheNewBusAndQueuedWritesToTheOl
   EXPECT_EQ(bus->get(1, 62), 0);
 }
 
+TEST(SimulatedBus, Slx852WritesReachBothBusesOfTheStrictDevice) {
+  SimProgram p("[Bus2Com]\r\nBus0Com = 1\r\nBus0Akt = 1\r\nBus1Com = 1\r\nBus1Akt = 1\r\n"
+               "Bus1SX1 = 1\r\n[ComPorts]\r\nComPort01Typ = 4\r\n");
+  p.h->start();
+  p.h->run(1300);
+  EXPECT_EQ(p.h->ctx->busLink.portState(1), kPortRunning);
+  submitBusRequest(*p.h->ctx, 50, 0x77);
+  p.h->run(100);
+  selectBus(*p.h->ctx, 1);
+  p.h->run(1300);
+  submitBusRequest(*p.h->ctx, 51, 0x66);
+  p.h->run(100);
+  sim::SimBus* bus = p.ports->bus(1);
+  EXPECT_EQ(bus->get(0, 50), 0x77);
+  EXPECT_EQ(bus->get(1, 51), 0x66);
+  EXPECT_EQ(bus->get(0, 51), 0);
+  EXPECT_EQ(p.h->ctx->bus.mirror(1, 51), 0x66);
+}
+
 TEST(SimulatedBus, PollingInterfaceCoversTheBusAndProgrammingModeFollows) {
   SimProgram p("[Bus2Com]\r\nBus0Com = 2\r\nBus0Akt = 1\r\n[ComPorts]\r\nComPort02Typ = 1\r\n");
   p.h->start();
@@ -110,7 +149,7 @@ TEST(SimulatedBus, FccWithBothBuses) {
                "Bus1SX1 = 1\r\n[ComPorts]\r\nComPort01Typ = 6\r\n");
   p.h->start();
   p.ports->bus(1)->set(1, 12, 0x5A);
-  p.h->run(300);
+  p.h->run(700);  // the start measures the frame for half a second
   EXPECT_EQ(p.h->ctx->busLink.fccFrameSize(), 322);
   EXPECT_EQ(p.h->ctx->bus.mirror(1, 12), 0x5A);
   submitBusRequest(*p.h->ctx, 13, 0x0F);

@@ -282,6 +282,48 @@ TEST_F(PtyPort, WaitingCountsUnreadBytes) {
   EXPECT_EQ(port->waiting(), 2);
 }
 
+// The bus thread sleeps in poll() on the port's handle: bytes already counted must not keep
+// it readable (a partial answer would make the thread spin), new bytes must wake it.
+TEST_F(PtyPort, InputHandleWakesForNewBytesOnly) {
+  auto port = open(settings());
+  ASSERT_NE(port, nullptr);
+  const WaitHandle h = port->inputHandle();
+  ASSERT_NE(h, kNoWaitHandle);
+  auto readable = [&](int ms) {
+    pollfd p{static_cast<int>(h), POLLIN, 0};
+    return ::poll(&p, 1, ms) > 0;
+  };
+  sendFromDevice({1, 2, 3});
+  ASSERT_TRUE(readable(2000));
+  ASSERT_TRUE(eventually([&] { return port->waiting() == 3; }));
+  EXPECT_FALSE(readable(0));
+  sendFromDevice({4});
+  EXPECT_TRUE(readable(2000));
+  ASSERT_TRUE(eventually([&] { return port->waiting() == 4; }));
+  Bytes got(4);
+  EXPECT_EQ(port->read(got.data(), 4), 4u);
+  EXPECT_EQ(got, (Bytes{1, 2, 3, 4}));
+}
+
+TEST(InputWaiter, WakeEndsAWaitAndATimeoutEndsIt) {
+  auto waiter = makeInputWaiter();
+  auto start = std::chrono::steady_clock::now();
+  waiter->wait({}, 30);
+  EXPECT_GE(msSince(start), 29);
+  waiter->wake();  // before the wait: the next wait ends at once
+  start = std::chrono::steady_clock::now();
+  waiter->wait({}, 5000);
+  EXPECT_LT(msSince(start), 2500);
+  std::thread other([&] {
+    std::this_thread::sleep_for(Ms(20));
+    waiter->wake();
+  });
+  start = std::chrono::steady_clock::now();
+  waiter->wait({}, 5000);
+  EXPECT_LT(msSince(start), 2500);
+  other.join();
+}
+
 TEST_F(PtyPort, CtsReadsOnWhereTheDeviceHasNoModemLines) {
   auto port = open(settings());
   ASSERT_NE(port, nullptr);

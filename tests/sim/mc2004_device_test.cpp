@@ -145,6 +145,18 @@ TEST(Mc2004Device, WriteWithMarkerInSeparateTransmissionsIsAppliedAndReported) {
                         {0, 5, 0x3C}, {0, 5, 0x3C}, {1, 5, 0x41}}));
 }
 
+TEST(Mc2004Device, WriteWithoutItsMarkerIsNotTaken) {
+  Rig rig(2, 38400);
+  start(rig);
+  after(rig.clock, *rig.port, 200);
+  rig.send({0x85, 0x3C});
+  rig.send({0xF0, 0x05});  // the marker before a byte without bit 7 is no write either
+  rig.send({0x86, 0x3D});
+  EXPECT_EQ(rig.bus->get(0, 5), 0);
+  EXPECT_EQ(rig.bus->get(0, 6), 0);
+  EXPECT_TRUE(after(rig.clock, *rig.port, 10).empty());
+}
+
 TEST(Mc2004Device, WriteOfAddresses112And113AfterTheMarker) {
   Rig rig(2, 38400);
   start(rig);

@@ -120,6 +120,23 @@ TEST(Slx852Device, WritesSelectTheirBusAndAreReported) {
   EXPECT_EQ(after(rig.clock, *rig.port, 10), (Bytes{0x7F, 0x00, 109, 0x00}));
 }
 
+TEST(Slx852Device, WriteWithoutItsBusSelectionIsNotTaken) {
+  Rig rig(3, 57600);
+  start(rig);
+  after(rig.clock, *rig.port, 100);
+  rig.send({0x85, 0x02});
+  rig.send({0xFE, 0x00});
+  rig.send({0x33});  // the value byte alone, after the selection, is no address
+  rig.send({0xFE, 0x01, 0x50});  // nor an address without bit 7
+  rig.send({0x86, 0x04});
+  EXPECT_EQ(rig.bus->get(0, 5), 0);
+  EXPECT_EQ(rig.bus->get(1, 6), 0);
+  EXPECT_TRUE(after(rig.clock, *rig.port, 10).empty());
+  rig.send({0xFE, 0x00});
+  rig.send({0x85, 0x02});  // selection and write in two transmissions
+  EXPECT_EQ(rig.bus->get(0, 5), 2);
+}
+
 TEST(Slx852Device, UnchangedWriteIsStillConfirmed) {
   Rig rig(3, 57600);
   start(rig);
