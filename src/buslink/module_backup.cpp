@@ -246,9 +246,9 @@ std::string fileErrorText(const AppContext& ctx, const std::string& name) {
 }
 
 std::optional<std::string> askFile(AppContext& ctx, int title, bool saving) {
-  const FileDialogSpec spec = dialogSpec(ctx, title);
+  const FileDialogSpec dialog = dialogSpec(ctx, title);
   std::optional<std::string> name =
-      saving ? ctx.ui.saveFileDialog(spec) : ctx.ui.openFileDialog(spec);
+      saving ? ctx.ui.saveFileDialog(dialog) : ctx.ui.openFileDialog(dialog);
   if (name && name->empty()) name.reset();
   return name;
 }
