@@ -286,6 +286,18 @@ void writePassValue(IniWriter& w, const PassValue& v, std::string_view key) {
   }
 }
 
+// The file is written in Windows-1252, where a character it cannot hold becomes '?': two
+// names that differ only in such characters come out the same, and every reader keeps only
+// the first of them. Such a name is written once, as the readers will see it, so that what
+// is written reads back to itself.
+std::string nameInFile(std::string_view name) { return foldCase(utf8ToCp1252(name)); }
+
+void writeUnknownEntries(IniWriter& w, const IniGroup& g,
+                         std::unordered_set<std::string>& written) {
+  for (const IniEntry& e : g.entries)
+    if (written.insert(nameInFile(e.key)).second) w.string(e.key, e.value);
+}
+
 }  // namespace
 
 const PassValue* SuitePreferences::find(std::string_view group, std::string_view key) const {
@@ -433,14 +445,19 @@ std::string suitePreferencesBytes(const SuitePreferences& prefs) {
     // Keys a sibling program added to this group follow the listed ones.
     for (const IniGroup& u : prefs.unknown) {
       if (!iequals(u.name, g.name)) continue;
-      for (const IniEntry& e : u.entries) w.string(e.key, e.value);
+      std::unordered_set<std::string> written;
+      writeUnknownEntries(w, u, written);
     }
   }
+  std::unordered_set<std::string> groupsWritten;
+  for (const GroupSpec& g : kGroups) groupsWritten.insert(nameInFile(g.name));
   for (const IniGroup& u : prefs.unknown) {
-    if (knownGroup(u.name) != nullptr) continue;
+    if (knownGroup(u.name) != nullptr || !groupsWritten.insert(nameInFile(u.name)).second)
+      continue;
     w.comment();
     w.group(u.name);
-    for (const IniEntry& e : u.entries) w.string(e.key, e.value);
+    std::unordered_set<std::string> written;
+    writeUnknownEntries(w, u, written);
   }
   w.comment();
   return utf8ToCp1252(w.text());

@@ -320,6 +320,21 @@ TEST(SuitePrefs, RewriteOfAWrittenFileIsByteIdentical) {
   EXPECT_EQ(suitePreferencesBytes(parsed(second)), first);
 }
 
+TEST(SuitePrefs, NamesTheCodePageCannotTellApartAreWrittenOnce) {
+  // Arrows have no place in Windows-1252: both keys, and both groups, would be written as
+  // "A?" and "[?]", and a reader keeps only the first of each.
+  const std::string input =
+      "\xEF\xBB\xBF[Farben]\nA\xE2\x86\x92 = 1\na\xE2\x86\x90 = 2\n"
+      "[\xE2\x86\x92]\nx = 1\n[\xE2\x86\x90]\ny = 2\n";
+  const std::string out = suitePreferencesBytes(parsed(input));
+  EXPECT_NE(out.find("Drehscheibe = 9474192\r\nA? = 1\r\n; \r\n"), std::string::npos);
+  EXPECT_EQ(out.find("= 2\r\n"), std::string::npos);
+  const std::string tail = "L-Delay = 0\r\n; \r\n[?]\r\nx = 1\r\n; \r\n";
+  ASSERT_GE(out.size(), tail.size());
+  EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
+  EXPECT_EQ(suitePreferencesBytes(parsed(out)), out);
+}
+
 TEST(SuitePrefs, Windows1252FileIsDecoded) {
   const SuitePreferences p = parsed("[Block]\r\nVerz = \xE4\x80\r\n");
   EXPECT_EQ(p.find("Block", "Verz")->text, "\xC3\xA4\xE2\x82\xAC");
