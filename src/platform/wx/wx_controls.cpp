@@ -91,7 +91,9 @@ void WxUi::markDirty(int window, int control, unsigned bits) {
   dirty_.insert({window, control});
 }
 
-void WxUi::markStatusDirty(int window) { dirtyStatus_.insert(window); }
+void WxUi::markStatusDirty(int window, int field) {
+  if (field >= 0 && field < 32) dirtyStatus_[window] |= 1u << field;
+}
 
 void WxUi::requestFlush() {
   {
@@ -198,7 +200,7 @@ void WxUi::applyState(int window, ControlValue& v, int state, unsigned& bits) {
 void WxUi::flushPending() {
   if (!onMain()) return;
   std::vector<std::tuple<int, int, ControlValue, unsigned>> work;
-  std::vector<int> bars;
+  std::vector<std::pair<int, uint32_t>> bars;
   {
     Lock l(mutex_);
     flushPosted_ = false;
@@ -213,7 +215,7 @@ void WxUi::flushPending() {
     dirtyStatus_.clear();
   }
   for (const auto& [window, control, v, bits] : work) showValue(window, control, v, bits);
-  for (int window : bars) refreshStatusBar(window);
+  for (auto [window, fields] : bars) refreshStatusBar(window, fields);
 }
 
 // Makes the widget show the given value; main thread only.

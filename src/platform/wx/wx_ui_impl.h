@@ -200,7 +200,7 @@ class WxUi final : public Ui {
   void markDirty(int window, int control, unsigned bits);
   template <typename Change>
   void updateValue(int window, int control, Change change);
-  void markStatusDirty(int window);
+  void markStatusDirty(int window, int field);
   void requestFlush();
   void applyText(ControlValue& v, const std::string& text, unsigned& bits);
   void applyState(int window, ControlValue& v, int state, unsigned& bits);
@@ -208,7 +208,9 @@ class WxUi final : public Ui {
   // Brings widgets in line with the store after other threads changed it.
   void flushPending();
   void showValue(int window, int control, const ControlValue& v, unsigned bits);
-  void refreshStatusBar(int window);
+  // Repaints the fields of `fields` (bit i: field i) only: the clock's field changes every
+  // second, and the whole bar costs several times the one field.
+  void refreshStatusBar(int window, uint32_t fields);
 
   // Widget events.
   void bindControlEvents(int window, const ControlWidget& c);
@@ -252,7 +254,7 @@ class WxUi final : public Ui {
   mutable std::mutex mutex_;
   std::map<int, WindowValue> store_;
   std::set<std::pair<int, int>> dirty_;
-  std::set<int> dirtyStatus_;
+  std::map<int, uint32_t> dirtyStatus_;  // window: bit mask of its changed fields
   bool flushPosted_ = false;
   mutable ScreenMetrics screen_;
 
@@ -277,10 +279,14 @@ class StatusBar final : public wxStatusBar {
  public:
   StatusBar(wxFrame* parent, WxUi* ui, int window, const std::vector<int>& widths);
   static constexpr int kBorder = 2;  // gap between two fields
+  // Marks the fields of `fields` (bit i: field i) for repainting.
+  void refreshFields(uint32_t fields);
 
  private:
   void onPaint(wxPaintEvent& event);
   void onLeftDown(wxMouseEvent& event);
+  // Field i's box; the last field takes what is left of the bar.
+  wxRect fieldBox(size_t i) const;
 
   WxUi* ui_;
   int window_;
