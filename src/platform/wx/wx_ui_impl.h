@@ -81,7 +81,10 @@ struct WindowValue {
 // Main-thread side of a control.
 struct ControlWidget {
   ControlSpec desc;
+  // None while the control waits for its page to be shown; the store holds its value.
   wxWindow* widget = nullptr;
+  // Looks set on a control without its widget yet, done once it is made.
+  std::vector<std::function<void()>> replay;
   wxWindow* box = nullptr;  // bordered panel around a status label, else none
   wxRadioButton* sentinel = nullptr;  // hidden group member that holds "none selected"
 };
@@ -98,6 +101,7 @@ struct WindowWidgets {
   wxPanel* panel = nullptr;
   StatusBar* statusBar = nullptr;
   std::map<int, ControlWidget> controls;
+  std::vector<int> waiting;  // controls without their widget, in the order they were made
   std::map<int, MenuEntry> menuItems;
   std::map<int, bool> checks;
   std::set<wxMenu*> menusWithChecks;  // their image items leave room for a check mark
@@ -208,6 +212,13 @@ class WxUi final : public Ui {
   // Brings widgets in line with the store after other threads changed it.
   void flushPending();
   void showValue(int window, int control, const ControlValue& v, unsigned bits);
+  // Widgets of hidden pages are made when their page is first shown.
+  bool pageShown(int window, int parent, int page);
+  bool makeWidget(int window, const ControlSpec& desc, bool fresh);
+  void syncWidget(int window, int control);
+  void showPage(int window, int tab, int page);
+  // Runs `look` now, or once the control's widget is made.
+  bool deferLook(ControlWidget& c, std::function<void()> look);
   // Repaints the fields of `fields` (bit i: field i) only: the clock's field changes every
   // second, and the whole bar costs several times the one field.
   void refreshStatusBar(int window, uint32_t fields);
