@@ -344,9 +344,14 @@ bool Win32Ui::createWidget(WindowWidgets& w, HWND parent, const ControlSpec& des
                            height, parent, nullptr, instance_, nullptr);
   };
   switch (desc.kind) {
-    case ControlKind::Label:
-      cw.hwnd = make(0, L"STATIC", caption, staticAlign(desc.align) | SS_NOPREFIX, cy);
+    case ControlKind::Label: {
+      // A box one line high keeps its text on that line: a wrapped second line would
+      // only be cut away.
+      DWORD align = staticAlign(desc.align);
+      if (align == SS_LEFT && cy < 2 * lineHeight_) align = SS_LEFTNOWORDWRAP;
+      cw.hwnd = make(0, L"STATIC", caption, align | SS_NOPREFIX, cy);
       break;
+    }
     case ControlKind::StatusLabel:
       // Right-aligned in a thin border, like the fields they report on.
       cw.hwnd = make(0, L"STATIC", caption, SS_RIGHT | SS_NOPREFIX | WS_BORDER, cy);

@@ -94,6 +94,13 @@ Win32Ui::Win32Ui(HINSTANCE instance) : instance_(instance), mainThread_(std::thi
   // The form's pixel layout was made for the dialog font of the system, not the bold
   // system font a window gets by default.
   font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  if (HDC dc = GetDC(nullptr)) {
+    HGDIOBJ old = SelectObject(dc, font_);
+    TEXTMETRICW tm{};
+    if (GetTextMetricsW(dc, &tm)) lineHeight_ = tm.tmHeight;
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+  }
   messageWindow_ = CreateWindowExW(0, kMessageClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                    instance_, this);
   screen();
@@ -180,7 +187,9 @@ bool Win32Ui::openWindow(int window, const WindowSpec& desc) {
   if (findWindow(window)) closeWindow(window);
 
   HWND owner = desc.owner >= 0 ? ownerHwnd(desc.owner) : nullptr;
-  DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  // No WS_CLIPCHILDREN: a frame (group box) paints only its outline and leaves its
+  // inside to the window behind it.
+  DWORD style = WS_CAPTION | WS_SYSMENU;
   if (desc.minimiseBox) style |= WS_MINIMIZEBOX;
   if (desc.resizable) style |= WS_THICKFRAME | WS_MAXIMIZEBOX;
   const int w = desc.rect.w > 0 ? desc.rect.w : 300;

@@ -220,6 +220,7 @@ class Win32Ui final : public Ui {
   std::thread::id mainThread_;
   HWND messageWindow_ = nullptr;  // receives the work that other threads post
   HFONT font_ = nullptr;
+  int lineHeight_ = 13;  // of font_
 
   // GUI thread only.
   std::map<int, WindowWidgets> windows_;
