@@ -1,3 +1,4 @@
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <cstdio>
@@ -195,8 +196,42 @@ bool HostSystem::startProgram(const std::string& path, const std::vector<std::st
 #endif
 }
 
+#ifdef _WIN32
+namespace {
+
+bool isCompiledHelp(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string ext = path.substr(path.size() - 4);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".chm";
+}
+
+// Compiled help opens in the system's HTML Help viewer, whose window is kept on top of
+// the program's windows so that it stays in view while the user works in the form. The
+// viewer runs in this process (hhctrl.ocx); without it the shell opens the file.
+bool showCompiledHelp(const std::string& path) {
+  using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+  constexpr UINT kDisplayTopic = 0;  // HH_DISPLAY_TOPIC
+  // Loaded once per process by the system; it stays loaded while its window is open.
+  HMODULE viewer = LoadLibraryA("hhctrl.ocx");
+  if (!viewer) return false;
+  const auto htmlHelp =
+      reinterpret_cast<HtmlHelpFn>(reinterpret_cast<void*>(GetProcAddress(viewer, "HtmlHelpA")));
+  if (!htmlHelp) return false;
+  char full[MAX_PATH] = {};
+  if (GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr) == 0) return false;
+  HWND window = htmlHelp(GetDesktopWindow(), full, kDisplayTopic, 0);
+  if (!window) return false;
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  return true;
+}
+
+}  // namespace
+#endif
+
 bool HostSystem::openDocument(const std::string& path) {
 #ifdef _WIN32
+  if (isCompiledHelp(path) && showCompiledHelp(path)) return true;
   return reinterpret_cast<intptr_t>(
              ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 #else
