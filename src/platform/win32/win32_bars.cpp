@@ -142,10 +142,20 @@ void Win32Ui::setMenu(int window, const std::vector<MenuTitle>& titles) {
                 widen(title.text).c_str());
   }
   HMENU old = w->menuBar;
+  RECT before{};
+  GetClientRect(w->hwnd, &before);
   SetMenu(w->hwnd, bar);
   w->menuBar = bar;
   if (old) DestroyMenu(old);
   DrawMenuBar(w->hwnd);
+  // The window grows by the menu bar, so that the layout keeps the inside it was made for.
+  RECT after{}, outer{};
+  GetClientRect(w->hwnd, &after);
+  GetWindowRect(w->hwnd, &outer);
+  const int grow = (before.bottom - before.top) - (after.bottom - after.top);
+  if (grow != 0)
+    SetWindowPos(w->hwnd, nullptr, 0, 0, outer.right - outer.left,
+                 outer.bottom - outer.top + grow, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Ui::setMenuCheck(int window, int item, bool checked) {

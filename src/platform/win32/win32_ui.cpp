@@ -192,8 +192,12 @@ bool Win32Ui::openWindow(int window, const WindowSpec& desc) {
   DWORD style = WS_CAPTION | WS_SYSMENU;
   if (desc.minimiseBox) style |= WS_MINIMIZEBOX;
   if (desc.resizable) style |= WS_THICKFRAME | WS_MAXIMIZEBOX;
-  const int w = desc.rect.w > 0 ? desc.rect.w : 300;
-  const int h = desc.rect.h > 0 ? desc.rect.h : 200;
+  // The layouts give the inside of a window (as the GTK backend shows them too): the
+  // frame and title bar come on top, and a menu bar added later (setMenu) as well.
+  RECT outer{0, 0, desc.rect.w > 0 ? desc.rect.w : 300, desc.rect.h > 0 ? desc.rect.h : 200};
+  AdjustWindowRectEx(&outer, style, FALSE, 0);
+  const int w = outer.right - outer.left;
+  const int h = outer.bottom - outer.top;
   int x = desc.rect.x;
   int y = desc.rect.y;
   if (desc.centred) {
