@@ -7,6 +7,7 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 
@@ -558,6 +559,14 @@ void Win32Ui::processPendingEvents() {
   dispatchAvailable();
 }
 
+bool Win32Ui::isMenuItem(int window, int id) const {
+  if (const WindowWidgets* w = findWindow(window); w && w->menuOf.count(id)) return true;
+  for (const auto& [number, items] : popups_)
+    for (const MenuItem& item : items)
+      if (item.id == id) return true;
+  return false;
+}
+
 // ------------------------------------------------------------------------------------
 // Window procedure
 
@@ -579,10 +588,12 @@ LRESULT Win32Ui::handleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool t
         onCommand(reinterpret_cast<HWND>(lp), HIWORD(wp));
         return 0;
       }
-      if (HIWORD(wp) == 0 || HIWORD(wp) == 1) {
-        // A menu item (or its accelerator): the item number is the command id.
-        const int window = windowOfHwnd(GetAncestor(hwnd, GA_ROOT));
-        queueEvent({EventType::MenuItem, window < 0 ? 0 : window, LOWORD(wp), 0, 0});
+      if (HIWORD(wp) == 0) {
+        // A menu item: the item number is the command id. Enter and Escape come the same
+        // way (IDOK, IDCANCEL from the dialog keys) and are not items of the program.
+        const int window = std::max(0, windowOfHwnd(GetAncestor(hwnd, GA_ROOT)));
+        if (isMenuItem(window, LOWORD(wp)))
+          queueEvent({EventType::MenuItem, window, LOWORD(wp), 0, 0});
         return 0;
       }
       break;

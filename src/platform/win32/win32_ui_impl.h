@@ -169,6 +169,7 @@ class Win32Ui final : public Ui {
   HWND ownerHwnd(int window) const;
   void forgetWindow(int window);
   void queueEvent(const UiEvent& event);
+  bool isMenuItem(int window, int id) const;
 
   // Value store (caller holds mutex_).
   ControlValue* value(int window, int control);
