@@ -25,13 +25,67 @@ namespace kw {
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+namespace {
+
+// Windows refuses to replace a file while someone has it open without delete sharing, and
+// refuses an open while the replacement is under way. Another program of the suite may be
+// reading or replacing the shared preference file at this very moment; such a refusal
+// lasts milliseconds, so the call is tried again for a short while.
+constexpr int kSharingTries = 300;
+constexpr DWORD kSharingPauseMs = 10;
+
+bool sharingConflict(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_LOCK_VIOLATION;
+}
+
+std::optional<std::string> readWholeFile(const std::string& path) {
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < kSharingTries; ++attempt) {
+    // Delete sharing lets a writer replace the file while it is read here.
+    h = CreateFileA(path.c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE || !sharingConflict(GetLastError())) break;
+    Sleep(kSharingPauseMs);
+  }
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char buf[64 * 1024];
+  DWORD got = 0;
+  bool ok = true;
+  while ((ok = ReadFile(h, buf, sizeof buf, &got, nullptr) != FALSE) && got > 0)
+    bytes.append(buf, got);
+  CloseHandle(h);
+  if (!ok) return std::nullopt;
+  return bytes;
+}
+
+bool replaceFile(const std::string& from, const std::string& to) {
+  for (int attempt = 0; attempt < kSharingTries; ++attempt) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    if (!sharingConflict(GetLastError())) return false;
+    Sleep(kSharingPauseMs);
+  }
+  return false;
+}
+
+}  // namespace
+#endif
+
 std::optional<std::string> HostSystem::readFile(const std::string& path) {
+#ifdef _WIN32
+  return readWholeFile(path);
+#else
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::ostringstream s;
   s << in.rdbuf();
   if (in.bad()) return std::nullopt;
   return s.str();
+#endif
 }
 
 namespace {
@@ -106,8 +160,7 @@ bool HostSystem::writeFileAtomic(const std::string& path, const std::string& byt
                                                 &written, nullptr)) &&
                     written == bytes.size() && FlushFileBuffers(h);
     CloseHandle(h);
-    if (!ok || !MoveFileExA(tmp.c_str(), path.c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!ok || !replaceFile(tmp, path)) {
       DeleteFileA(tmp.c_str());
       return false;
     }
