@@ -132,9 +132,16 @@ void selectFunction(AppContext& ctx, const FileRow& row, int code) {
 }
 
 void applyRow(AppContext& ctx, const FileKind& k, const FileRow& row, const std::string& line) {
-  std::string address = field(line, 2);
-  if (row.list != 0 && k.trimPairAddress) address = trimBlanks(address);
-  ctx.ui.setText(kMain, row.field, utf8Prefix(address, kMaxFieldText));
+  const std::string address = field(line, 2);
+  // The limit is for the value: neither the blank a loaded address keeps before it nor
+  // blanks trimmed away count, or every save and load would cut a long value shorter.
+  const std::string unblanked = withoutLeadingBlanks(address);
+  const std::string value = utf8Prefix(unblanked, kMaxFieldText);
+  const size_t blanks = std::min(address.size() - unblanked.size(), kMaxFieldText);
+  if (row.list != 0 && k.trimPairAddress)
+    ctx.ui.setText(kMain, row.field, trimBlanks(value));
+  else
+    ctx.ui.setText(kMain, row.field, std::string(blanks, ' ') + value);
   if (row.list == 0) return;
   selectFunction(ctx, row, codeOf(trimBlanks(field(line, 3))));
 }

@@ -5,6 +5,7 @@
 
 #include "app/context.h"
 #include "app/shell.h"
+#include "app/status_popup.h"
 
 namespace kw {
 
@@ -199,7 +200,14 @@ void buildPortRow(AppContext& ctx, DialogControls& d, int p) {
   // Here a COM number stands for a device file; the row says which one.
   const std::string device = ctx.serial.deviceName(p);
   d.label({364, y + 2, 62, 18}, shownDevice(device), Align::Left, kFirstDeviceLabel + p - 1);
-  if (!device.empty()) d.tip(kFirstDeviceLabel + p - 1, device);
+  // The tooltip names the device, and why it cannot be opened when it cannot.
+  std::string tip = device;
+  // (A port this program has open is not looked at: it would count as held.)
+  if (ctx.busLink.portState(p) <= kPortOpenFailed)
+    for (const std::string& line :
+         portProblemLines(p, device, ctx.serial.problem(p), ctx.language))
+      tip += (tip.empty() ? "" : "\n") + line;
+  if (!tip.empty()) d.tip(kFirstDeviceLabel + p - 1, tip);
 #endif
 }
 

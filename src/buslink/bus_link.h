@@ -90,7 +90,7 @@ constexpr uint32_t kStatusIntervalMs = 200;
 // A port that could not be opened, or whose device went away, is tried again this often.
 constexpr uint32_t kReopenMs = 400;
 // The CTS line makes no input, so the event interfaces' CTS is looked at this often.
-constexpr uint32_t kCtsWatchMs = 10;
+constexpr uint32_t kCtsWatchMs = 20;
 // The longest sleep of the bus thread: the cycle rows (Steller window, module answer
 // query) are looked at at least this often.
 constexpr uint32_t kMaxIdleMs = 50;

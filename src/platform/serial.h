@@ -48,6 +48,15 @@ inline const char* hostEnvironment(const char* name) { return std::getenv(name);
 // The variable that says which device COM `port` is: "KANTELWERK_COM3".
 std::string portVariableName(int port);
 
+// What keeps a port from opening, as far as the system tells.
+enum class PortProblem {
+  None,
+  NoDevice,          // the COM number stands for no device
+  NotFound,          // the device is not there (or is no serial port)
+  Busy,              // another program holds it
+  PermissionDenied,  // the user may not open it
+};
+
 class SerialPort {
  public:
   virtual ~SerialPort() = default;  // closes the port
@@ -86,6 +95,9 @@ class SerialPorts {
   // The device behind COM `port`, for showing to the user; empty where the COM number
   // is the device's own name.
   virtual std::string deviceName(int /*port*/) const { return {}; }
+  // Why COM `port` cannot be opened now, looked at without disturbing a program that
+  // uses it; None where the system cannot tell or nothing is wrong.
+  virtual PortProblem problem(int /*port*/) { return PortProblem::None; }
 };
 
 }  // namespace kw

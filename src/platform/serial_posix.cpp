@@ -474,7 +474,10 @@ DeviceUse probeDevice(const std::string& path, const std::vector<std::string>& l
   // A port announced by a lock file is not even opened.
   if (lockFileHolder(path, lockDirs) != 0) return DeviceUse::Busy;
   const int fd = openTerminal(path);
-  if (fd < 0) return errno == EBUSY ? DeviceUse::Busy : DeviceUse::Missing;
+  if (fd < 0) {
+    if (errno == EBUSY) return DeviceUse::Busy;
+    return errno == EACCES || errno == EPERM ? DeviceUse::Forbidden : DeviceUse::Missing;
+  }
   // The same flock the open takes, given up again with the descriptor: a port counts as
   // free exactly when an open would get it. Neither look changes the terminal.
   const bool busy = exclusiveModeSet(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0;
@@ -536,6 +539,18 @@ std::unique_ptr<SerialPort> PosixSerialPorts::open(int port, const SerialSetting
 
 bool PosixSerialPorts::probe(int port, const SerialSettings&) {
   return probeDevice(devicePath(port), lockDirs_) == DeviceUse::Free;
+}
+
+PortProblem PosixSerialPorts::problem(int port) {
+  const std::string path = devicePath(port);
+  if (path.empty()) return PortProblem::NoDevice;
+  switch (probeDevice(path, lockDirs_)) {
+    case DeviceUse::Free: return PortProblem::None;
+    case DeviceUse::Busy: return PortProblem::Busy;
+    case DeviceUse::Forbidden: return PortProblem::PermissionDenied;
+    case DeviceUse::Missing: break;
+  }
+  return PortProblem::NotFound;
 }
 
 std::unique_ptr<SerialPort> PosixSerialPorts::openDevice(const std::string& path,

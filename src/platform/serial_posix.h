@@ -64,7 +64,8 @@ long lockFileHolder(const std::string& device, const std::vector<std::string>& l
 enum class DeviceUse {
   Free,     // there, and this program could open it
   Busy,     // there, but another program holds it
-  Missing,  // no such device, no terminal, or no permission to open it
+  Missing,    // no such device, or no terminal
+  Forbidden,  // there, but this user may not open it
 };
 
 // Looks at a device without changing it (see above).
@@ -87,6 +88,7 @@ class PosixSerialPorts final : public SerialPorts {
   // The line settings are not used either: a probe changes nothing (see above).
   bool probe(int port, const SerialSettings& settings) override;
   std::string deviceName(int port) const override { return devicePath(port); }
+  PortProblem problem(int port) override;
 
   // The device COM `port` names now; empty when it names none.
   std::string devicePath(int port) const;

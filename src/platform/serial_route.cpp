@@ -34,6 +34,11 @@ bool RoutedSerialPorts::probe(int port, const SerialSettings& settings) {
   return host_.probe(port, settings);
 }
 
+PortProblem RoutedSerialPorts::problem(int port) {
+  if (isSimulated(port)) return simulated_ ? PortProblem::None : PortProblem::NoDevice;
+  return host_.problem(port);
+}
+
 std::string RoutedSerialPorts::deviceName(int port) const {
   if (isSimulated(port)) return "sim";
   return host_.deviceName(port);

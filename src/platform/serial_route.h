@@ -25,6 +25,7 @@ class RoutedSerialPorts final : public SerialPorts {
   // A simulated interface is always there; probing it opens nothing, so a simulated
   // device that only allows one open is never taken by a probe.
   bool probe(int port, const SerialSettings& settings) override;
+  PortProblem problem(int port) override;
   std::string deviceName(int port) const override;
 
   // True when COM `port` goes to the simulation ("sim", in any case).

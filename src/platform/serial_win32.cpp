@@ -165,6 +165,22 @@ class EventWaiter final : public InputWaiter {
 
 }  // namespace
 
+PortProblem Win32SerialPorts::problem(int port) {
+  if (port < 1 || port > 255) return PortProblem::NoDevice;
+  const std::string device = "\\\\.\\COM" + std::to_string(port);
+  HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    return PortProblem::None;
+  }
+  switch (GetLastError()) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: return PortProblem::Busy;
+    default: return PortProblem::NotFound;
+  }
+}
+
 std::unique_ptr<SerialPort> Win32SerialPorts::open(int port, const SerialSettings& settings) {
   if (port < 1 || port > 255) return nullptr;
   // The "\\.\" form reaches COM10 and above as well as COM1 to COM9.

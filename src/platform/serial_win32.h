@@ -12,6 +12,8 @@ class Win32SerialPorts final : public SerialPorts {
  public:
   // Opens "\\.\COMn" exclusively; the mode string goes to BuildCommDCB unchanged.
   std::unique_ptr<SerialPort> open(int port, const SerialSettings& settings) override;
+  // Windows tells a port that another program holds by refusing access to it.
+  PortProblem problem(int port) override;
 };
 
 }  // namespace kw

@@ -8,6 +8,7 @@
 
 #include "buslink/fake_serial.h"
 #include "config/suite_prefs.h"
+#include "app/status_popup.h"
 #include "window_texts.h"
 
 namespace kw::test {
@@ -33,6 +34,11 @@ class DialogPorts final : public SerialPorts {
   std::string deviceName(int port) const override {
     auto it = names.find(port);
     return it == names.end() ? std::string() : it->second;
+  }
+  std::map<int, PortProblem> problems;
+  PortProblem problem(int port) override {
+    auto it = problems.find(port);
+    return it == problems.end() ? PortProblem::None : it->second;
   }
 
  private:
@@ -404,6 +410,38 @@ TEST_F(SettingsDialog, EachPortRowNamesTheDeviceOfItsComNumber) {
     EXPECT_EQ(h.ui.text(kDlg, kFirstDeviceLabel + port - 1), text) << port;
   EXPECT_EQ(control(kFirstDeviceLabel).tooltip, "/dev/ttyUSB0");
   EXPECT_EQ(control(kFirstDeviceLabel + 2).tooltip, "");
+}
+
+// The tooltip of a port row and the status pop-up say why a port does not open.
+TEST_F(SettingsDialog, APortThatDoesNotOpenSaysWhyInTooltipAndStatusPopup) {
+  ports.names = {{1, "/dev/ttyUSB0"}, {2, "/dev/ttyS1"}, {3, "/dev/ttyACM0"}};
+  ports.problems = {{1, PortProblem::PermissionDenied},
+                    {2, PortProblem::Busy},
+                    {3, PortProblem::NotFound}};
+  start("[Bus2Com]\r\nBus0Com = 1\r\nBus0Akt = 1\r\n[ComPorts]\r\nComPort01used = 1\r\n"
+        "ComPort01Typ = 1\r\n");
+  h.run(3);
+  openByMenu();
+  const std::string denied = "Com 1 = /dev/ttyUSB0: Zugriff verweigert";
+  const std::string hint =
+      "Zugriff erfordert die Gruppe dialout: sudo usermod -aG dialout BENUTZER, dann neu "
+      "anmelden";
+  EXPECT_EQ(control(kFirstDeviceLabel).tooltip, "/dev/ttyUSB0\n" + denied + "\n" + hint);
+  EXPECT_EQ(control(kFirstDeviceLabel + 1).tooltip,
+            "/dev/ttyS1\nCom 2 = /dev/ttyS1: von einem anderen Programm belegt");
+  EXPECT_EQ(control(kFirstDeviceLabel + 2).tooltip,
+            "/dev/ttyACM0\nCom 3 = /dev/ttyACM0: Ger\xC3\xA4t nicht gefunden");
+
+  // Only the port in use, which failed to open, is listed in the pop-up.
+  ASSERT_EQ(h.ctx->busLink.portState(1), kPortOpenFailed);
+  showStatusPopup(*h.ctx);
+  std::vector<std::string> lines;
+  for (const auto& item : h.ui.popupMenu(menu::kStatusPopup)) lines.push_back(item.text);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[5], denied);
+  EXPECT_EQ(lines[6], hint);
+  EXPECT_EQ(portProblemLines(4, "", PortProblem::NoDevice, 4),
+            std::vector<std::string>{"Com 4: aucun p\xC3\xA9riph\xC3\xA9rique attribu\xC3\xA9"});
 }
 
 TEST_F(SettingsDialog, DeviceManagerButtonStartsAnInstalledDeviceViewer) {

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -206,8 +207,40 @@ TEST_F(PtyProbe, ThroughTheComNumberTheProbeSaysWhetherAnOpenWouldGetThePort) {
   auto held = ports.open(1, settings19200());
   ASSERT_NE(held, nullptr);
   EXPECT_FALSE(ports.probe(1, settings19200()));
+  EXPECT_EQ(ports.problem(1), PortProblem::Busy);
   held.reset();
   EXPECT_TRUE(ports.probe(1, settings19200()));
+  EXPECT_EQ(ports.problem(1), PortProblem::None);
+  EXPECT_EQ(ports.problem(2), PortProblem::NoDevice);
+}
+
+TEST(SerialProbe, TheProblemOfAPortNamesTheSystemsReason) {
+  char file[] = "/tmp/kw_problem_plainXXXXXX";
+  const int fd = ::mkstemp(file);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  std::map<std::string, std::string> env{{"KANTELWERK_COM1", "/nonexistent/ttyUSB0"},
+                                         {"KANTELWERK_COM2", file}};
+  PosixSerialPorts ports(
+      [&env](const char* name) -> const char* {
+        auto it = env.find(name);
+        return it == env.end() ? nullptr : it->second.c_str();
+      },
+      [](const std::string&) { return std::vector<std::string>{}; }, "/dev", {});
+  EXPECT_EQ(ports.problem(1), PortProblem::NotFound);
+  EXPECT_EQ(ports.problem(2), PortProblem::NotFound);  // a plain file is no serial port
+  // Permission bits do not hold root back: root looks as the user "nobody" would.
+  ::chmod(file, 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+    ::_exit(ports.problem(2) == PortProblem::PermissionDenied ? 0 : 1);
+  }
+  int status = -1;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ::unlink(file);
 }
 
 TEST(SerialProbe, WhatIsNoTerminalDeviceIsMissing) {

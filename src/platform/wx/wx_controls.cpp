@@ -91,7 +91,9 @@ void WxUi::markDirty(int window, int control, unsigned bits) {
   dirty_.insert({window, control});
 }
 
-void WxUi::markStatusDirty(int window) { dirtyStatus_.insert(window); }
+void WxUi::markStatusDirty(int window, int field) {
+  if (field >= 0 && field < 32) dirtyStatus_[window] |= 1u << field;
+}
 
 void WxUi::requestFlush() {
   {
@@ -198,7 +200,7 @@ void WxUi::applyState(int window, ControlValue& v, int state, unsigned& bits) {
 void WxUi::flushPending() {
   if (!onMain()) return;
   std::vector<std::tuple<int, int, ControlValue, unsigned>> work;
-  std::vector<int> bars;
+  std::vector<std::pair<int, uint32_t>> bars;
   {
     Lock l(mutex_);
     flushPosted_ = false;
@@ -213,7 +215,7 @@ void WxUi::flushPending() {
     dirtyStatus_.clear();
   }
   for (const auto& [window, control, v, bits] : work) showValue(window, control, v, bits);
-  for (int window : bars) refreshStatusBar(window);
+  for (auto [window, fields] : bars) refreshStatusBar(window, fields);
 }
 
 // Makes the widget show the given value; main thread only.
@@ -287,6 +289,7 @@ void WxUi::showValue(int window, int control, const ControlValue& v, unsigned bi
         } else if (book->GetSelection() != v.state) {
           book->ChangeSelection(static_cast<size_t>(v.state));
         }
+        if (pageShown(window, control, v.state)) showPage(window, control, v.state);
         break;
       }
       default: break;
@@ -362,14 +365,10 @@ bool WxUi::createControl(int window, const ControlSpec& desc) {
   WindowWidgets* w = findWindow(window);
   if (!w) return false;
 
-  wxWindow* parent = w->panel;
   if (desc.parent != 0) {
-    ControlWidget* tab = findControl(window, desc.parent);
+    const ControlWidget* tab = findControl(window, desc.parent);
     if (!tab || tab->desc.kind != ControlKind::TabControl) return false;
-    wxBookCtrlBase* book = bookOf(tab->widget);
-    if (!book || desc.page < 0 || desc.page >= static_cast<int>(book->GetPageCount()))
-      return false;
-    parent = book->GetPage(static_cast<size_t>(desc.page));
+    if (desc.page < 0 || desc.page >= static_cast<int>(tab->desc.items.size())) return false;
   }
 
   // A number used again replaces the old control.
@@ -380,8 +379,120 @@ bool WxUi::createControl(int window, const ControlSpec& desc) {
       old->widget->Destroy();
     }
     w->controls.erase(desc.id);
+    std::erase(w->waiting, desc.id);
     Lock l(mutex_);
     if (auto it = store_.find(window); it != store_.end()) it->second.controls.erase(desc.id);
+  }
+
+  // Most of the form sits on pages that are not shown at start, and making their widgets
+  // took most of the start-up time: they are made when their page is first shown. Until
+  // then the store holds their values like every other control's.
+  // Tab controls themselves are few and always made, so that their pages look the same
+  // whenever they are made.
+  if (desc.kind != ControlKind::TabControl && !pageShown(window, desc.parent, desc.page)) {
+    ControlWidget cw;
+    cw.desc = desc;
+    w->controls[desc.id] = std::move(cw);
+    w->waiting.push_back(desc.id);
+    ControlValue v;
+    v.kind = desc.kind;
+    v.text = desc.text;
+    v.rangeMin = desc.rangeMin;
+    v.rangeMax = std::max(desc.rangeMin, desc.rangeMax);
+    switch (desc.kind) {
+      case ControlKind::DisplayField: v.enabled = false; break;
+      case ControlKind::DropDown: {
+        v.items = desc.items;
+        auto found = std::find(desc.items.begin(), desc.items.end(), desc.text);
+        const bool shown = !desc.text.empty() && found != desc.items.end();
+        v.state = shown ? static_cast<int>(found - desc.items.begin()) : -1;
+        if (!shown) v.text.clear();
+        break;
+      }
+      case ControlKind::Slider:
+        v.state = std::clamp(0, v.rangeMin, v.rangeMax);
+        v.text = std::to_string(v.state);
+        break;
+      case ControlKind::Spin: {
+        int start = 0;
+        if (!parseInt(desc.text, start)) start = 0;
+        v.state = std::clamp(start, v.rangeMin, v.rangeMax);
+        v.text = std::to_string(v.state);
+        break;
+      }
+      case ControlKind::Picture: v.image = desc.image; break;
+      case ControlKind::ProgressBar: v.state = v.rangeMin; break;
+      case ControlKind::TabControl:
+        v.items = desc.items;
+        v.state = desc.items.empty() ? -1 : 0;
+        break;
+      default: break;
+    }
+    Lock l(mutex_);
+    if (auto it = store_.find(window); it != store_.end()) it->second.controls[desc.id] = v;
+    return true;
+  }
+  return makeWidget(window, desc, true);
+}
+
+bool WxUi::pageShown(int window, int parent, int page) {
+  // The page must be the one its tab control shows, on every level up to the window.
+  for (int guard = 0; parent != 0 && guard < 16; ++guard) {
+    const ControlWidget* tab = findControl(window, parent);
+    if (!tab || !tab->widget) return false;
+    {
+      Lock l(mutex_);
+      const ControlValue* v = value(window, parent);
+      if (!v || v->state != page) return false;
+    }
+    page = tab->desc.page;
+    parent = tab->desc.parent;
+  }
+  return parent == 0;
+}
+
+void WxUi::showPage(int window, int tab, int page) {
+  WindowWidgets* w = findWindow(window);
+  if (!w) return;
+  std::vector<int> due;
+  for (int id : w->waiting) {
+    const ControlWidget* c = findControl(window, id);
+    if (c && c->desc.parent == tab && c->desc.page == page) due.push_back(id);
+  }
+  std::erase_if(w->waiting, [&](int id) { return std::find(due.begin(), due.end(), id) != due.end(); });
+  for (int id : due)
+    if (ControlWidget* c = findControl(window, id)) makeWidget(window, ControlSpec(c->desc), false);
+  // The tab controls on the page now show their own pages.
+  std::vector<std::pair<int, int>> inner;
+  for (const auto& [id, c] : w->controls) {
+    if (c.desc.kind != ControlKind::TabControl || c.desc.parent != tab || c.desc.page != page)
+      continue;
+    Lock l(mutex_);
+    if (const ControlValue* v = value(window, id)) inner.emplace_back(id, v->state);
+  }
+  for (auto [id, shown] : inner)
+    if (pageShown(window, id, shown)) showPage(window, id, shown);
+}
+
+bool WxUi::deferLook(ControlWidget& c, std::function<void()> look) {
+  if (c.widget) return false;
+  c.replay.push_back(std::move(look));
+  return true;
+}
+
+// `fresh`: a new control whose value starts from its description. Otherwise a control
+// whose page is now shown: its widget takes the value the store holds by now.
+bool WxUi::makeWidget(int window, const ControlSpec& desc, bool fresh) {
+  WindowWidgets* w = findWindow(window);
+  if (!w) return false;
+  wxWindow* parent = w->panel;
+  if (desc.parent != 0) {
+    ControlWidget* tab = findControl(window, desc.parent);
+    if (!tab || !tab->widget) return false;
+    wxBookCtrlBase* book = bookOf(tab->widget);
+    if (!book || desc.page < 0 || desc.page >= static_cast<int>(book->GetPageCount()))
+      return false;
+    parent = book->GetPage(static_cast<size_t>(desc.page));
   }
 
   SuppressEvents quiet(*this);
@@ -455,6 +566,8 @@ bool WxUi::createControl(int window, const ControlSpec& desc) {
     }
     case ControlKind::CheckBox:
       cw.widget = new wxCheckBox(parent, wxID_ANY, caption, pos, size);
+      widenToCaption(cw.widget);
+      allowNarrowCaption(cw.widget);
       break;
     case ControlKind::OptionButton: {
       int& last = w->lastOptionGroup[parent];
@@ -543,17 +656,61 @@ bool WxUi::createControl(int window, const ControlSpec& desc) {
   if (!cw.widget) return false;
 
   auto& stored = w->controls[desc.id];
+  std::vector<std::function<void()>> replay = std::move(stored.replay);
   stored = std::move(cw);
   if (desc.kind == ControlKind::Label || desc.kind == ControlKind::StatusLabel ||
       desc.kind == ControlKind::Button)
     setCaption(stored, desc.text);
-  {
+  if (fresh) {
     Lock l(mutex_);
     auto it = store_.find(window);
     if (it != store_.end()) it->second.controls[desc.id] = std::move(v);
+  } else {
+    syncWidget(window, desc.id);
   }
   bindControlEvents(window, stored);
+  for (auto& look : replay) look();
   return true;
+}
+
+// A widget made late takes over what the program set meanwhile: items, range, value.
+void WxUi::syncWidget(int window, int control) {
+  ControlWidget* c = findControl(window, control);
+  if (!c || !c->widget) return;
+  ControlValue v;
+  {
+    Lock l(mutex_);
+    const ControlValue* stored = value(window, control);
+    if (!stored) return;
+    v = *stored;
+  }
+  SuppressEvents quiet(*this);
+  switch (c->desc.kind) {
+    case ControlKind::DropDown: {
+      auto* ch = static_cast<wxChoice*>(c->widget);
+      ch->Clear();
+      for (const auto& item : v.items) ch->Append(toWx(item));
+      break;
+    }
+    case ControlKind::Slider: static_cast<wxSlider*>(c->widget)->SetRange(v.rangeMin, v.rangeMax); break;
+    case ControlKind::Spin: static_cast<wxSpinCtrl*>(c->widget)->SetRange(v.rangeMin, v.rangeMax); break;
+    case ControlKind::ProgressBar:
+      static_cast<wxGauge*>(c->widget)->SetRange(std::max(1, v.rangeMax - v.rangeMin));
+      break;
+    case ControlKind::TabControl: {
+      auto* rows = dynamic_cast<TabRows*>(c->widget);
+      wxBookCtrlBase* book = bookOf(c->widget);
+      for (size_t i = 0; book && i < v.items.size() && i < book->GetPageCount(); ++i) {
+        if (rows)
+          rows->setPageText(i, toWx(v.items[i]));
+        else
+          book->SetPageText(i, toWx(v.items[i]));
+      }
+      break;
+    }
+    default: break;
+  }
+  showValue(window, control, v, kDirtyText | kDirtyState | kDirtyEnabled | kDirtyImage);
 }
 
 // ------------------------------------------------------------------------------------
@@ -653,6 +810,7 @@ void WxUi::bindControlEvents(int window, const ControlWidget& c) {
       if (auto* rows = dynamic_cast<TabRows*>(widget)) {
         rows->onUserSelect = [this, window, id](int page) {
           userChangedState(window, id, page, {});
+          if (pageShown(window, id, page)) showPage(window, id, page);
           queueEvent({EventType::TabChanged, window, id, page, 0});
         };
         break;
@@ -664,6 +822,7 @@ void WxUi::bindControlEvents(int window, const ControlWidget& c) {
         }
         const int page = e.GetSelection();
         userChangedState(window, id, page, {});
+        if (pageShown(window, id, page)) showPage(window, id, page);
         queueEvent({EventType::TabChanged, window, id, page, 0});
       });
       break;
@@ -812,6 +971,10 @@ void WxUi::setRange(int window, int control, int min, int max) {
     v->rangeMax = max;
     current = v->state;
   }
+  if (!c->widget) {  // the widget takes the range from the store when it is made
+    setState(window, control, std::clamp(current, min, max));
+    return;
+  }
   SuppressEvents quiet(*this);
   switch (c->desc.kind) {
     case ControlKind::Slider: static_cast<wxSlider*>(c->widget)->SetRange(min, max); break;
@@ -848,6 +1011,7 @@ void WxUi::setItems(int window, int control, const std::vector<std::string>& lis
       v->state = -1;
       v->text.clear();
     }
+    if (!c->widget) return;  // takes the items from the store when it is made
     auto* ch = static_cast<wxChoice*>(c->widget);
     ch->Freeze();
     ch->Clear();
@@ -855,8 +1019,8 @@ void WxUi::setItems(int window, int control, const std::vector<std::string>& lis
     ch->SetSelection(wxNOT_FOUND);
     ch->Thaw();
   } else if (c->desc.kind == ControlKind::TabControl) {
-    auto* rows = dynamic_cast<TabRows*>(c->widget);
-    wxBookCtrlBase* book = bookOf(c->widget);
+    auto* rows = c->widget ? dynamic_cast<TabRows*>(c->widget) : nullptr;
+    wxBookCtrlBase* book = c->widget ? bookOf(c->widget) : nullptr;
     for (size_t i = 0; book && i < list.size() && i < book->GetPageCount(); ++i) {
       if (rows) {
         rows->setPageText(i, toWx(list[i]));
@@ -887,12 +1051,14 @@ void WxUi::addItem(int window, int control, const std::string& item) {
       if (!v) return;
       v->items.push_back(item);
     }
+    if (!c->widget) return;
     SuppressEvents quiet(*this);
     static_cast<wxChoice*>(c->widget)->Append(toWx(item));
   } else if (isEdit(c->desc.kind)) {
     // A multi-line field used as a list: one line per item, the newest in view.
     std::string current = text(window, control);
     setText(window, control, current.empty() ? item : current + "\n" + item);
+    if (!c->widget) return;
     static_cast<wxTextCtrl*>(c->widget)->ShowPosition(
         static_cast<wxTextCtrl*>(c->widget)->GetLastPosition());
   }
@@ -907,6 +1073,8 @@ void WxUi::setVisible(int window, int control, bool visible) {
     return;
   }
   if (ControlWidget* c = findControl(window, control)) {
+    if (deferLook(*c, [this, window, control, visible] { setVisible(window, control, visible); }))
+      return;
     c->widget->Show(visible);
     if (c->box) c->box->Show(visible);
   }
@@ -919,6 +1087,8 @@ void WxUi::setBackground(int window, int control, Colour colour) {
   }
   ControlWidget* c = findControl(window, control);
   if (!c) return;
+  if (deferLook(*c, [this, window, control, colour] { setBackground(window, control, colour); }))
+    return;
   c->widget->SetBackgroundColour(toWxColour(colour));
   c->widget->Refresh();
 }
@@ -930,6 +1100,8 @@ void WxUi::setTextColour(int window, int control, Colour colour) {
   }
   ControlWidget* c = findControl(window, control);
   if (!c) return;
+  if (deferLook(*c, [this, window, control, colour] { setTextColour(window, control, colour); }))
+    return;
   c->widget->SetForegroundColour(toWxColour(colour));
   c->widget->Refresh();
 }
@@ -944,6 +1116,10 @@ void WxUi::setTooltip(int window, int control, const std::string& text, const st
   }
   ControlWidget* c = findControl(window, control);
   if (!c) return;
+  if (deferLook(*c, [this, window, control, text, title, icon] {
+        setTooltip(window, control, text, title, icon);
+      }))
+    return;
   if (text.empty() && title.empty()) {
     c->widget->UnsetToolTip();
     return;
@@ -959,7 +1135,8 @@ void WxUi::setFocus(int window, int control) {
     postToMain([this, window, control] { setFocus(window, control); });
     return;
   }
-  if (ControlWidget* c = findControl(window, control)) c->widget->SetFocus();
+  // A control whose page has not been shown yet cannot take the focus.
+  if (ControlWidget* c = findControl(window, control); c && c->widget) c->widget->SetFocus();
 }
 
 }  // namespace kw::wxui

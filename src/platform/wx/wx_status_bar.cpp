@@ -29,9 +29,23 @@ void StatusBar::onLeftDown(wxMouseEvent& event) {
   if (WxUi::live() == ui_) ui_->statusBarClicked(window_, event.GetX());
 }
 
+wxRect StatusBar::fieldBox(size_t i) const {
+  int x = 0;
+  for (size_t k = 0; k < i && k < widths_.size(); ++k) x += widths_[k];
+  int w = i < widths_.size() ? widths_[i] : 0;
+  const wxSize size = GetClientSize();
+  if (i + 1 == widths_.size()) w = size.x - x;
+  return wxRect(x, 2, w - kBorder, size.y - 3);
+}
+
+void StatusBar::refreshFields(uint32_t fields) {
+  for (size_t i = 0; i < widths_.size() && i < 32; ++i)
+    if (fields & (1u << i)) RefreshRect(fieldBox(i), false);
+}
+
 void StatusBar::onPaint(wxPaintEvent&) {
   wxAutoBufferedPaintDC dc(this);
-  const wxSize size = GetClientSize();
+  const wxRegion update = GetUpdateRegion();
   const wxColour face = GetBackgroundColour();
   const wxColour shadow = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW);
   const wxColour light = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNHIGHLIGHT);
@@ -59,14 +73,10 @@ void StatusBar::onPaint(wxPaintEvent&) {
   const std::vector<StatusField> fields =
       WxUi::live() == ui_ ? ui_->statusFields(window_) : std::vector<StatusField>{};
 
-  int x = 0;
   for (size_t i = 0; i < widths_.size(); ++i) {
-    int w = widths_[i];
-    // The last field takes what is left of the bar, like the native one.
-    if (i + 1 == widths_.size()) w = size.x - x;
-    const wxRect box(x, 2, w - kBorder, size.y - 3);
-    x += w;
+    const wxRect box = fieldBox(i);
     if (box.width <= 2 || box.height <= 2) continue;
+    if (update.Contains(box) == wxOutRegion) continue;  // not to be repainted
 
     // Sunken frame of the field.
     dc.SetPen(wxPen(shadow));
@@ -155,9 +165,9 @@ std::vector<StatusField> WxUi::statusFields(int window) const {
   return it == store_.end() ? std::vector<StatusField>{} : it->second.status;
 }
 
-void WxUi::refreshStatusBar(int window) {
+void WxUi::refreshStatusBar(int window, uint32_t fields) {
   WindowWidgets* w = findWindow(window);
-  if (w && w->statusBar) w->statusBar->Refresh(false);
+  if (w && w->statusBar) w->statusBar->refreshFields(fields);
 }
 
 void WxUi::setStatusText(int window, int field, const std::string& text, Align align) {
@@ -173,10 +183,10 @@ void WxUi::setStatusText(int window, int field, const std::string& text, Align a
     f.text = text;
     f.align = align;
     f.draw.reset();
-    if (!onMain()) markStatusDirty(window);
+    if (!onMain()) markStatusDirty(window, field);
   }
   if (onMain()) {
-    refreshStatusBar(window);
+    refreshStatusBar(window, 1u << field);
   } else {
     requestFlush();
   }
@@ -192,10 +202,10 @@ void WxUi::setStatusImage(int window, int field, int image) {
     StatusField& f = it->second.status[static_cast<size_t>(field)];
     if (f.image == image) return;
     f.image = image;
-    if (!onMain()) markStatusDirty(window);
+    if (!onMain()) markStatusDirty(window, field);
   }
   if (onMain()) {
-    refreshStatusBar(window);
+    refreshStatusBar(window, 1u << field);
   } else {
     requestFlush();
   }
@@ -213,10 +223,10 @@ void WxUi::setStatusDraw(int window, int field, const StatusDraw& draw) {
         f.draw->background == draw.background)
       return;
     f.draw = draw;
-    if (!onMain()) markStatusDirty(window);
+    if (!onMain()) markStatusDirty(window, field);
   }
   if (onMain()) {
-    refreshStatusBar(window);
+    refreshStatusBar(window, 1u << field);
   } else {
     requestFlush();
   }

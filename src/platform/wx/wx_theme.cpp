@@ -89,4 +89,33 @@ void allowNarrowSpin(wxWindow* spin) {
   if (setWidthChars && spin && spin->GetHandle()) setWidthChars(spin->GetHandle(), 1);
 }
 
+// A check box whose caption is wider than its box made GTK complain on every layout pass
+// (it cannot shrink below its caption); an ellipsised caption lets it take the box given.
+void allowNarrowCaption(wxWindow* box) {
+  using BinChild = void* (*)(void*);
+  using SetEllipsize = void (*)(void*, int);
+  static auto binChild = reinterpret_cast<BinChild>(dlsym(RTLD_DEFAULT, "gtk_bin_get_child"));
+  static auto setEllipsize =
+      reinterpret_cast<SetEllipsize>(dlsym(RTLD_DEFAULT, "gtk_label_set_ellipsize"));
+  using LabelType = unsigned long (*)();
+  using IsA = int (*)(void*, unsigned long);
+  static auto labelType = reinterpret_cast<LabelType>(dlsym(RTLD_DEFAULT, "gtk_label_get_type"));
+  static auto isA = reinterpret_cast<IsA>(dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
+  constexpr int kEllipsizeEnd = 3;
+  if (!binChild || !setEllipsize || !labelType || !isA || !box || !box->GetHandle()) return;
+  void* label = binChild(box->GetHandle());
+  if (label && isA(label, labelType())) setEllipsize(label, kEllipsizeEnd);
+}
+
+// The captions were measured in the classic dialog font; where the caption needs only a
+// few pixels more, the box grows rather than cutting its caption (its parent is not laid
+// out yet here, so the room to its right is the layout's small margin).
+void widenToCaption(wxWindow* box) {
+  constexpr int kMargin = 12;
+  if (!box) return;
+  const wxRect r = box->GetRect();
+  const int best = box->GetBestSize().x;
+  if (best > r.width && best <= r.width + kMargin) box->SetSize(r.x, r.y, best, r.height);
+}
+
 }  // namespace kw::wxui

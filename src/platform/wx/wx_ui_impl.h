@@ -81,7 +81,10 @@ struct WindowValue {
 // Main-thread side of a control.
 struct ControlWidget {
   ControlSpec desc;
+  // None while the control waits for its page to be shown; the store holds its value.
   wxWindow* widget = nullptr;
+  // Looks set on a control without its widget yet, done once it is made.
+  std::vector<std::function<void()>> replay;
   wxWindow* box = nullptr;  // bordered panel around a status label, else none
   wxRadioButton* sentinel = nullptr;  // hidden group member that holds "none selected"
 };
@@ -98,6 +101,7 @@ struct WindowWidgets {
   wxPanel* panel = nullptr;
   StatusBar* statusBar = nullptr;
   std::map<int, ControlWidget> controls;
+  std::vector<int> waiting;  // controls without their widget, in the order they were made
   std::map<int, MenuEntry> menuItems;
   std::map<int, bool> checks;
   std::set<wxMenu*> menusWithChecks;  // their image items leave room for a check mark
@@ -201,7 +205,7 @@ class WxUi final : public Ui {
   void markDirty(int window, int control, unsigned bits);
   template <typename Change>
   void updateValue(int window, int control, Change change);
-  void markStatusDirty(int window);
+  void markStatusDirty(int window, int field);
   void requestFlush();
   void applyText(ControlValue& v, const std::string& text, unsigned& bits);
   void applyState(int window, ControlValue& v, int state, unsigned& bits);
@@ -209,7 +213,16 @@ class WxUi final : public Ui {
   // Brings widgets in line with the store after other threads changed it.
   void flushPending();
   void showValue(int window, int control, const ControlValue& v, unsigned bits);
-  void refreshStatusBar(int window);
+  // Widgets of hidden pages are made when their page is first shown.
+  bool pageShown(int window, int parent, int page);
+  bool makeWidget(int window, const ControlSpec& desc, bool fresh);
+  void syncWidget(int window, int control);
+  void showPage(int window, int tab, int page);
+  // Runs `look` now, or once the control's widget is made.
+  bool deferLook(ControlWidget& c, std::function<void()> look);
+  // Repaints the fields of `fields` (bit i: field i) only: the clock's field changes every
+  // second, and the whole bar costs several times the one field.
+  void refreshStatusBar(int window, uint32_t fields);
 
   // Widget events.
   void bindControlEvents(int window, const ControlWidget& c);
@@ -253,7 +266,7 @@ class WxUi final : public Ui {
   mutable std::mutex mutex_;
   std::map<int, WindowValue> store_;
   std::set<std::pair<int, int>> dirty_;
-  std::set<int> dirtyStatus_;
+  std::map<int, uint32_t> dirtyStatus_;  // window: bit mask of its changed fields
   bool flushPosted_ = false;
   mutable ScreenMetrics screen_;
 
@@ -278,10 +291,14 @@ class StatusBar final : public wxStatusBar {
  public:
   StatusBar(wxFrame* parent, WxUi* ui, int window, const std::vector<int>& widths);
   static constexpr int kBorder = 2;  // gap between two fields
+  // Marks the fields of `fields` (bit i: field i) for repainting.
+  void refreshFields(uint32_t fields);
 
  private:
   void onPaint(wxPaintEvent& event);
   void onLeftDown(wxMouseEvent& event);
+  // Field i's box; the last field takes what is left of the bar.
+  wxRect fieldBox(size_t i) const;
 
   WxUi* ui_;
   int window_;
@@ -317,6 +334,8 @@ wxBookCtrlBase* bookOf(wxWindow* tabControl);
 // Makes the native widgets compact enough for the program's fixed pixel layouts.
 void applyCompactTheme();
 void allowNarrowSpin(wxWindow* spin);
+void allowNarrowCaption(wxWindow* box);
+void widenToCaption(wxWindow* box);
 
 wxBitmap toBitmap(const Image& image);
 
