@@ -214,6 +214,7 @@ void Win32Ui::createStatusBar(int window, const std::vector<int>& widths) {
   for (HICON icon : w->statusIcons)
     if (icon) DestroyIcon(icon);
   w->statusIcons.assign(widths.size(), nullptr);
+  w->statusImages.assign(widths.size(), 0);
   w->statusWidths = widths;
   w->statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                  w->hwnd, nullptr, instance_, nullptr);
@@ -245,56 +246,110 @@ void Win32Ui::refreshStatusBar(int window) {
     if (it == store_.end()) return;
     fields = it->second.status;
   }
-  for (size_t i = 0; i < fields.size(); ++i) {
-    const StatusField& f = fields[i];
-    if (f.draw) {
-      // Drawn in WM_DRAWITEM from the store; the field number travels as item data.
-      SendMessageW(w->statusBar, SB_SETTEXTW, i | SBT_OWNERDRAW, static_cast<LPARAM>(i));
-      InvalidateRect(w->statusBar, nullptr, FALSE);
-      continue;
-    }
+  for (size_t i = 0; i < fields.size() && i < w->statusIcons.size(); ++i)
+    showStatusField(*w, static_cast<int>(i), fields[i]);
+}
+
+int Win32Ui::textWidth(HWND hwnd, const std::wstring& text) const {
+  HDC dc = GetDC(hwnd);
+  HGDIOBJ old = SelectObject(dc, font_);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(hwnd, dc);
+  return size.cx;
+}
+
+void Win32Ui::showStatusField(WindowWidgets& w, int field, const StatusField& f) {
+  const WPARAM part = static_cast<WPARAM>(field);
+  std::wstring text = widen(f.text);
+  RECT box{};
+  SendMessageW(w.statusBar, SB_GETRECT, part, reinterpret_cast<LPARAM>(&box));
+  // Drawn here: the program's own fields, and a text a little too long for its field
+  // (the date and time with a wide system font), which gets a slightly smaller font
+  // rather than being cut off. The field number travels as item data.
+  const bool tooLong = f.image == 0 && !text.empty() &&
+                       textWidth(w.statusBar, text) > box.right - box.left - 4;
+  if (f.draw || tooLong) {
+    SendMessageW(w.statusBar, SB_SETTEXTW, part | SBT_OWNERDRAW, static_cast<LPARAM>(field));
+    InvalidateRect(w.statusBar, &box, FALSE);
+  } else {
     // A tab before the text centres it, two right-align it.
-    std::wstring text = widen(f.text);
     if (f.align == Align::Centre) text = L"\t" + text;
     if (f.align == Align::Right) text = L"\t\t" + text;
     wchar_t shown[512] = {};
-    SendMessageW(w->statusBar, SB_GETTEXTW, i, reinterpret_cast<LPARAM>(shown));
-    if (text != shown) SendMessageW(w->statusBar, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(text.c_str()));
-    HICON& icon = w->statusIcons[i];
-    HICON wanted = nullptr;
-    if (f.image != 0) {
-      auto img = images_.find(f.image);
-      if (img != images_.end()) wanted = iconOf(img->second);
-    }
-    SendMessageW(w->statusBar, SB_SETICON, i, reinterpret_cast<LPARAM>(wanted));
-    if (icon) DestroyIcon(icon);
-    icon = wanted;
+    const LRESULT kind = SendMessageW(w.statusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(shown));
+    if (text != shown || (HIWORD(kind) & SBT_OWNERDRAW))
+      SendMessageW(w.statusBar, SB_SETTEXTW, part, reinterpret_cast<LPARAM>(text.c_str()));
   }
+  // Icons are made anew only when the field's image changes.
+  if (w.statusImages[static_cast<size_t>(field)] == f.image) return;
+  w.statusImages[static_cast<size_t>(field)] = f.image;
+  HICON& icon = w.statusIcons[static_cast<size_t>(field)];
+  HICON wanted = nullptr;
+  if (auto img = images_.find(f.image); f.image != 0 && img != images_.end())
+    wanted = iconOf(img->second);
+  SendMessageW(w.statusBar, SB_SETICON, part, reinterpret_cast<LPARAM>(wanted));
+  if (icon) DestroyIcon(icon);
+  icon = wanted;
+}
+
+HFONT Win32Ui::fittingFont(HDC dc, const std::wstring& text, int width) {
+  LOGFONTW base{};
+  GetObjectW(font_, sizeof base, &base);
+  const int full = base.lfHeight;
+  // From the dialog font down to three quarters of its size.
+  for (int step = 0; step <= 4; ++step) {
+    LOGFONTW lf = base;
+    lf.lfHeight = full * (16 - step) / 16;
+    auto [it, made] = statusFonts_.try_emplace(lf.lfHeight, nullptr);
+    if (made) it->second = CreateFontIndirectW(&lf);
+    HGDIOBJ old = SelectObject(dc, it->second);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    if (size.cx <= width || step == 4) return it->second;
+  }
+  return font_;
 }
 
 void Win32Ui::drawStatusField(const DRAWITEMSTRUCT& item) {
   int window = -1;
   for (const auto& [number, w] : windows_)
     if (w.statusBar == item.hwndItem) window = number;
-  std::optional<StatusDraw> draw;
+  StatusField f;
   {
     Lock l(mutex_);
     auto it = store_.find(window);
     const size_t field = static_cast<size_t>(item.itemData);
     if (it == store_.end() || field >= it->second.status.size()) return;
-    draw = it->second.status[field].draw;
+    f = it->second.status[field];
   }
-  if (!draw) return;
+  RECT r = item.rcItem;
+  SetBkMode(item.hDC, TRANSPARENT);
+  if (!f.draw) {
+    // A plain text that needed a smaller font.
+    const std::wstring text = widen(f.text);
+    r.left += 2;
+    r.right -= 2;
+    HGDIOBJ old = SelectObject(item.hDC, fittingFont(item.hDC, text, r.right - r.left));
+    SetTextColor(item.hDC, GetSysColor(COLOR_BTNTEXT));
+    const UINT align = f.align == Align::Centre  ? DT_CENTER
+                       : f.align == Align::Right ? DT_RIGHT
+                                                 : DT_LEFT;
+    DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r,
+              align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(item.hDC, old);
+    return;
+  }
   // Inside the field, narrowed on each side by half the border between fields.
   int borders[3] = {};
   SendMessageW(item.hwndItem, SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
-  RECT r = item.rcItem;
   r.left += borders[2] / 2;
   r.right -= borders[2] / 2;
-  if (draw->background != kNoColour) FillRect(item.hDC, &r, brush(draw->background));
-  SetBkMode(item.hDC, TRANSPARENT);
-  SetTextColor(item.hDC, toColorRef(draw->textColour));
-  std::wstring text = widen(draw->text);
+  if (f.draw->background != kNoColour) FillRect(item.hDC, &r, brush(f.draw->background));
+  SetTextColor(item.hDC, toColorRef(f.draw->textColour));
+  std::wstring text = widen(f.draw->text);
   std::replace(text.begin(), text.end(), L'\n', L' ');
   DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r,
             DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);

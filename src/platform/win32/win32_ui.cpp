@@ -114,6 +114,7 @@ Win32Ui::~Win32Ui() {
   if (messageWindow_) DestroyWindow(messageWindow_);
   for (auto& [n, bmp] : menuBitmaps_) DeleteObject(bmp);
   for (auto& [c, b] : brushes_) DeleteObject(b);
+  for (auto& [height, font] : statusFonts_) DeleteObject(font);
 }
 
 void Win32Ui::postToMain(std::function<void()> fn) {

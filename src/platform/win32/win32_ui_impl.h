@@ -81,6 +81,7 @@ struct WindowWidgets {
   std::map<int, HMENU> menuOf;  // menu item -> the menu that holds it
   std::map<HWND, int> lastOptionGroup;  // per parent: group of the last option button
   std::vector<HICON> statusIcons;       // one per field, owned here
+  std::vector<int> statusImages;        // the image each field shows
 };
 
 class Win32Ui final : public Ui {
@@ -208,6 +209,9 @@ class Win32Ui final : public Ui {
   // Status bar and menus.
   void layoutStatusBar(WindowWidgets& w);
   void refreshStatusBar(int window);
+  void showStatusField(WindowWidgets& w, int field, const StatusField& f);
+  int textWidth(HWND hwnd, const std::wstring& text) const;
+  HFONT fittingFont(HDC dc, const std::wstring& text, int width);
   HMENU buildMenu(const std::vector<MenuItem>& items, WindowWidgets* w, bool popup);
   HBITMAP menuBitmap(int image);
   HBRUSH brush(Colour colour);
@@ -229,6 +233,7 @@ class Win32Ui final : public Ui {
   std::map<int, Image> images_;
   std::map<int, HBITMAP> menuBitmaps_;
   std::map<Colour, HBRUSH> brushes_;
+  std::map<LONG, HFONT> statusFonts_;  // smaller fonts for status texts, by height
   std::map<int, std::vector<MenuItem>> popups_;
   std::deque<UiEvent> events_;
   int suppress_ = 0;  // >0 while the program itself changes controls: no events then
