@@ -23,7 +23,11 @@
 #include "sim/sim_serial.h"
 #include "platform/system.h"
 #include "platform/worker.h"
+#ifdef _WIN32
+#include "platform/win32/win32_ui.h"
+#else
 #include "platform/wx/wx_ui.h"
+#endif
 
 namespace {
 
@@ -45,7 +49,11 @@ void openNamedWindow(kw::AppContext& ctx, const std::string& name) {
 int main(int argc, char** argv) {
   kw::HostSystem system;
   kw::installFatalErrorHandler(nullptr, &system);
+#ifdef _WIN32
+  auto ui = kw::createWin32Ui();
+#else
   auto ui = kw::createWxUi(argc, argv);
+#endif
   if (!ui) {
     std::fputs("kantelwerk: cannot open the window system (is DISPLAY set?)\n", stderr);
     return 1;

@@ -1,3 +1,4 @@
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <cstdio>
@@ -11,6 +12,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <shellapi.h>
 #else
 #include <fcntl.h>
 #include <spawn.h>
@@ -23,13 +25,67 @@ namespace kw {
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+namespace {
+
+// Windows refuses to replace a file while someone has it open without delete sharing, and
+// refuses an open while the replacement is under way. Another program of the suite may be
+// reading or replacing the shared preference file at this very moment; such a refusal
+// lasts milliseconds, so the call is tried again for a short while.
+constexpr int kSharingTries = 300;
+constexpr DWORD kSharingPauseMs = 10;
+
+bool sharingConflict(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_LOCK_VIOLATION;
+}
+
+std::optional<std::string> readWholeFile(const std::string& path) {
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < kSharingTries; ++attempt) {
+    // Delete sharing lets a writer replace the file while it is read here.
+    h = CreateFileA(path.c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE || !sharingConflict(GetLastError())) break;
+    Sleep(kSharingPauseMs);
+  }
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char buf[64 * 1024];
+  DWORD got = 0;
+  bool ok = true;
+  while ((ok = ReadFile(h, buf, sizeof buf, &got, nullptr) != FALSE) && got > 0)
+    bytes.append(buf, got);
+  CloseHandle(h);
+  if (!ok) return std::nullopt;
+  return bytes;
+}
+
+bool replaceFile(const std::string& from, const std::string& to) {
+  for (int attempt = 0; attempt < kSharingTries; ++attempt) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    if (!sharingConflict(GetLastError())) return false;
+    Sleep(kSharingPauseMs);
+  }
+  return false;
+}
+
+}  // namespace
+#endif
+
 std::optional<std::string> HostSystem::readFile(const std::string& path) {
+#ifdef _WIN32
+  return readWholeFile(path);
+#else
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::ostringstream s;
   s << in.rdbuf();
   if (in.bad()) return std::nullopt;
   return s.str();
+#endif
 }
 
 namespace {
@@ -104,8 +160,7 @@ bool HostSystem::writeFileAtomic(const std::string& path, const std::string& byt
                                                 &written, nullptr)) &&
                     written == bytes.size() && FlushFileBuffers(h);
     CloseHandle(h);
-    if (!ok || !MoveFileExA(tmp.c_str(), path.c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!ok || !replaceFile(tmp, path)) {
       DeleteFileA(tmp.c_str());
       return false;
     }
@@ -194,8 +249,42 @@ bool HostSystem::startProgram(const std::string& path, const std::vector<std::st
 #endif
 }
 
+#ifdef _WIN32
+namespace {
+
+bool isCompiledHelp(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string ext = path.substr(path.size() - 4);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".chm";
+}
+
+// Compiled help opens in the system's HTML Help viewer, whose window is kept on top of
+// the program's windows so that it stays in view while the user works in the form. The
+// viewer runs in this process (hhctrl.ocx); without it the shell opens the file.
+bool showCompiledHelp(const std::string& path) {
+  using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+  constexpr UINT kDisplayTopic = 0;  // HH_DISPLAY_TOPIC
+  // Loaded once per process by the system; it stays loaded while its window is open.
+  HMODULE viewer = LoadLibraryA("hhctrl.ocx");
+  if (!viewer) return false;
+  const auto htmlHelp =
+      reinterpret_cast<HtmlHelpFn>(reinterpret_cast<void*>(GetProcAddress(viewer, "HtmlHelpA")));
+  if (!htmlHelp) return false;
+  char full[MAX_PATH] = {};
+  if (GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr) == 0) return false;
+  HWND window = htmlHelp(GetDesktopWindow(), full, kDisplayTopic, 0);
+  if (!window) return false;
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  return true;
+}
+
+}  // namespace
+#endif
+
 bool HostSystem::openDocument(const std::string& path) {
 #ifdef _WIN32
+  if (isCompiledHelp(path) && showCompiledHelp(path)) return true;
   return reinterpret_cast<intptr_t>(
              ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 #else

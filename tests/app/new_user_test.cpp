@@ -78,6 +78,9 @@ TEST(NewUser, SettingsThatCannotBeSavedAreToldOnceAndNoRestartContradictsThem) {
 }
 
 TEST(NewUser, HelpThatCannotBeShownSaysWhereItIs) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Linux help viewers and pages; Windows opens the compiled file itself";
+#endif
   struct Case {
     int language;
     bool englishHelp;  // the English help page is there and a browser opens it

@@ -137,6 +137,9 @@ TEST(MainLoop, WithoutAnyPreferenceFileTheStellerPlaceComesFromTheEmptySuiteTabl
 }
 
 TEST(MainLoop, F1OpensTheHelpOfTheCurrentLanguage) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Linux help viewers and pages; Windows opens the compiled file itself";
+#endif
   Harness h;
   h.system.files["Help/KantelwerkV3.chm"] = "help";
   h.system.installedPrograms = {"/usr/bin/xchm"};
