@@ -52,11 +52,11 @@ class Win32UiTest : public ::testing::Test {
   void SetUp() override {
     ui = createWin32Ui();
     if (!ui) GTEST_SKIP() << "no window system";
-    WindowSpec spec;
-    spec.title = "Win32UiTest";
-    spec.rect = {10, 10, 400, 300};
-    spec.visible = false;  // mapping a window costs Wine a wait for the window manager
-    if (!ui->openWindow(kWindow, spec)) GTEST_SKIP() << "no window system (no display)";
+    WindowSpec window;
+    window.title = "Win32UiTest";
+    window.rect = {10, 10, 400, 300};
+    window.visible = false;  // mapping a window costs Wine a wait for the window manager
+    if (!ui->openWindow(kWindow, window)) GTEST_SKIP() << "no window system (no display)";
   }
   void add(ControlKind kind, int id, const std::string& text, int parent = 0, int page = 0,
            bool groupStart = false) {
