@@ -36,9 +36,10 @@ class SimSerialPort final : public SerialPort {
   void purge() override;
   bool settingsApplied() const override { return settingsApplied_; }
   // On the real clock: when the next byte on the line arrives, but at least every
-  // kLookMs, so that the device notices its bus (the demo, a module's answer) in time.
+  // kLookMs, so that the device notices its bus (the demo, a module's answer) in time;
+  // as often as the bus thread looks at CTS, so that one wake-up serves both.
   int msUntilInput() override;
-  static constexpr int kLookMs = 10;
+  static constexpr int kLookMs = 20;
 
   SimDevice& device() { return *device_; }
 
