@@ -77,6 +77,7 @@ class VirtualClock final : public Clock {
     bool cancelled = false;
   };
   void runDue();
+  Tick nextInstant(Tick end) const;
 
   Tick now_;
   Tick start_;

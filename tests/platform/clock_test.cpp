@@ -35,6 +35,18 @@ TEST(VirtualClock, JobsRunInDueOrderOnTheTimeline) {
   EXPECT_EQ(c.now(), 20u);
 }
 
+TEST(VirtualClock, LongSleepKeepsEveryDueInstantAcrossTheWrap) {
+  VirtualClock c(0xFFFFFFF8u);
+  std::vector<Tick> runs;
+  c.every(3, [&] {
+    runs.push_back(c.now());
+    return 7;
+  });
+  c.sleep(20);
+  EXPECT_EQ(runs, (std::vector<Tick>{0xFFFFFFFBu, 2u, 9u}));
+  EXPECT_EQ(c.now(), 12u);
+}
+
 TEST(VirtualClock, JobThatSleepsIsNotReentered) {
   VirtualClock c(0);
   int depth = 0, maxDepth = 0, runs = 0;
