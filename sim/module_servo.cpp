@@ -4,9 +4,9 @@
 // 6). Parameter 10 is the output test (output number on 1, what to do on 2).
 //
 // Sub-type 18 (the older module): parameter 12 is the firmware version (first byte, the
-// module's own) and an additional value (second byte). A write to address 1 while 12 is
-// selected stores nothing and makes the module show 12 again: that is how a host reads
-// the version once more after the window was touched.
+// module's own) and an additional value (second byte). Selecting 12 shows nothing yet: the
+// window keeps what stood there. A write to address 1 while 12 is selected stores nothing
+// and makes the module show 12: that is how a host reads the version.
 //
 // Sub-type 19 (the newer module) takes its addresses through parameter 12 as a command:
 // the host puts the address on 1 and the second address on 3, and 64 on address 2 makes
@@ -73,6 +73,8 @@ class ServoModule18 final : public SimModule {
     if (p == kCommand && index == 1) return WindowEffect::Represent;
     return SimModule::windowWrite(p, index, value);
   }
+
+  bool answersSelection(int p) const override { return p != kCommand; }
 
   ParameterValue present(int p) const override {
     ParameterValue v = SimModule::present(p);

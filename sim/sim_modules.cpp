@@ -100,7 +100,7 @@ void SimModule::windowHostWrite(int address, uint8_t value, Tick now) {
   }
   if (address == kQueryAddress) {
     selected_ = value == kNoParameter ? -1 : value;
-    if (selected_ < 0)
+    if (selected_ < 0 || !answersSelection(selected_))
       cancel(Answer::Window);
     else
       schedule(Answer::Window, now);

@@ -116,6 +116,9 @@ class SimModule : public BusListener {
   virtual bool readOnly(int p, int index) const;
   // Default: the stored bytes.
   virtual ParameterValue present(int p) const;
+  // Whether selecting p on address 0 shows it; one that does not leaves the window as it
+  // stands until a write to the window makes the module show it (WindowEffect::Represent).
+  virtual bool answersSelection(int p) const { return true; }
   // Families 8 and 9: the window holds plain values, no parameter numbers.
   virtual bool directRegisters() const { return false; }
   // A host write to any address, before the module's own handling (family 10).

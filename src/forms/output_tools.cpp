@@ -213,19 +213,20 @@ void resetOutputTools(AppContext& ctx, int subtype) {
   if (subtype == 19) ctx.ui.setText(kMain, page->adjustSwitch, ctx.text(265));
 }
 
-// Switching the adjust switch off only puts the tools to rest; switching it on loads the
-// output, and when that cannot be done (no programming mode) the switch goes off again,
-// so that it never stands on without the output's values behind it.
+// Either position of the adjust switch first needs the programming mode (sub-type 19 offers
+// to switch it on). Switched off, the tools are put to rest; switched on, the output is
+// loaded, and when that cannot be done the switch goes off again, so that it never stands
+// on without the output's values behind it.
 void loadOutput(AppContext& ctx, int subtype) {
   const AdjustPage* page = pageOf(subtype);
   if (page == nullptr) return;
-  if (!switchOn(ctx, *page)) {
-    resetOutputTools(ctx, subtype);
-    return;
-  }
   RunScope busy(ctx);
   const bool ready = subtype == 18 ? requireProgrammingMode(ctx) : programmingModeFor19(ctx);
-  if (!ready || !switchOn(ctx, *page)) {
+  if (!ready) {
+    if (switchOn(ctx, *page)) resetOutputTools(ctx, subtype);
+    return;
+  }
+  if (!switchOn(ctx, *page) || ctx.quitAfterRun) {
     resetOutputTools(ctx, subtype);
     return;
   }

@@ -13,6 +13,7 @@ constexpr int kFirstBitButton = 2629;  // "Bit 1" .. "Bit 8" are 2629..2636
 constexpr int kConfirmLine = 2637;
 constexpr int kConfirmTimeoutMs = 3000;
 constexpr int kConfirmed = 255;
+constexpr int kUnconfirmableText = 40;
 
 void showConfirmLine(ModuleRun& run, const std::string& text, Colour colour) {
   Ui& ui = run.ui();
@@ -84,6 +85,12 @@ void programFamily10(ModuleRun& run) {
     return;
   }
   run.write(address, value, 0);
+  if (value == kConfirmed) {
+    // The module confirms with 255 on the same address, and the written 255 stands there
+    // at once: a confirmation could not be told from the write, so none is claimed.
+    run.message(577, run.tx(kUnconfirmableText), mb::kOk | mb::kIconInformation);
+    return;
+  }
   showConfirmLine(run, "Warten auf Bestätigung", rgb(0, 0, 0));
   awaitConfirmation(run, address);
   showConfirmLine(run, "", rgb(0, 0, 0));

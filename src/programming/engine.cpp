@@ -41,6 +41,8 @@ void programModule(AppContext& ctx) {
 }
 
 void readModule(AppContext& ctx) {
+  // A switch-on that the user quit during goes no further: nothing more is asked.
+  if (ctx.quitAfterRun) return;
   if (!requireProgrammingMode(ctx)) return;
   selectionFromTabs(ctx);
   if (ctx.ui.messageBox(win::kMain, ctx.text(575), ctx.text(576),

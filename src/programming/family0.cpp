@@ -224,6 +224,8 @@ void program16(ModuleRun& run) {
   pauseIgnoringInput(run.ctx, 800);
   run.focus(2074);
   lockForm(run.ctx, false);
+  // Still cancelled after the unlock only when the user agreed to quit: nothing more then.
+  if (run.cancelled()) return;
   // Asked after a cancel too: the notice compares the module with what was written.
   constexpr uint32_t kStatusWait = 700;
   run.write(0, kModuleMode, kStatusWait);
@@ -520,6 +522,8 @@ void read16(ModuleRun& run) {
   // With extensions connected the second fixed address is taken over by them.
   if (*connected > 0) setBackground(run, kFixed16[1].field, colour::kMarkedPink);
   if (!readFixedRow(run, kFixed16[2], false)) return;
+  // A cancel during the last query leaves the form incomplete: no verdict on it.
+  if (run.cancelled()) return;
   modeNotice(run, run.ctx.module.moduleModeFlag, counts.inputs + counts.outputs);
 }
 

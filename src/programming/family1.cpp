@@ -68,8 +68,11 @@ void showEndValue(const ModuleRun& run, int i, int v) {
 
 // Version and second byte (parameter 12) and the generation they mean.
 void readVersion18(const ModuleRun& run) {
-  const Answer v = run.query(12);
+  run.query(12);
+  // The module puts its version on the window only once address 1 has been cleared under
+  // parameter 12: what stands there before is not yet its answer.
   run.write(1, 0, kW);
+  const Answer v = run.answer();
   ModuleState& module = run.ctx.module;
   module.moduleVersion = static_cast<uint8_t>(v.a1);
   module.moduleVersionByte = static_cast<uint8_t>(v.a2);

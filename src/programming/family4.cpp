@@ -77,6 +77,19 @@ void setCaptionColour(const ModuleRun& run, Colour colour) {
 }
 
 constexpr uint32_t W = ModuleRun::kWait;
+constexpr int kNoChoiceText = 41;
+
+// The first of the lists that make up the data bytes to be written that has no entry
+// chosen (after clearing the form), or 0. Such a list would silently go as bits 0.
+int unchosenList(const ModuleRun& run, const ExtensionTable* t) {
+  for (int list : {kHigh, kMid, kLow})
+    if (run.ui().selection(win::kMain, list) < 0) return list;
+  if (t == nullptr) return 0;
+  for (int row = 0; row < kRows; ++row)
+    for (int first : {t->high, t->mid, t->low})
+      if (run.ui().selection(win::kMain, first + row) < 0) return first + row;
+  return 0;
+}
 
 void programRows(const ModuleRun& run, const ExtensionTable& t) {
   for (int row = 0; row < kRows; ++row) {
@@ -97,6 +110,12 @@ void programFamily4(ModuleRun& run) {
   if (address == 0 &&
       run.message(kNoticeTitle, run.tx(kAddressZeroQuestion), mb::kYesNo) != mb::kAnswerYes)
     return;
+  const ExtensionTable* table = activeTable(run);
+  if (const int list = unchosenList(run, table)) {
+    run.message(kNoticeTitle, run.tx(kNoChoiceText), mb::kOk | mb::kIconError);
+    run.focus(list);
+    return;
+  }
   const int lists = mainByte(run);
   const int bits = binaryValue(run.text(kBits));
 
@@ -113,7 +132,7 @@ void programFamily4(ModuleRun& run) {
   run.write(1, bits, W);
   setCaptionColour(run, kBlack);
 
-  if (const ExtensionTable* t = activeTable(run)) programRows(run, *t);
+  if (table != nullptr) programRows(run, *table);
 }
 
 // ------------------------------------------------------------------------------------

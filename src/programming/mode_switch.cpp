@@ -97,7 +97,8 @@ void switchOn(AppContext& ctx, int family, const ModeEntry& e, int address,
   while (!answered(ctx)) {
     if (tickDiff(ctx.clock.now(), deadline) > 0) {
       runSteps(ctx, kNoAnswer, e.kindCode, address);
-      ctx.ui.messageBox(kMain, ctx.text(710), module + ctx.text(716), mb::kIconInformation);
+      if (!ctx.quitAfterRun)
+        ctx.ui.messageBox(kMain, ctx.text(710), module + ctx.text(716), mb::kIconInformation);
       ctx.ui.setText(kMain, e.button, ctx.text(700));
       return;
     }

@@ -44,7 +44,9 @@ void lockForm(AppContext& ctx, bool locked) {
     for (int c = first; c <= last; ++c) ui.setEnabled(kMain, c, !locked);
   ui.setEnabled(kMain, ctl::kCancel, true);
   ui.setText(kMain, ctl::kCancel, ctx.text(locked ? 502 : 503));
-  ctx.cancelRequested = 0;
+  // Once the user has agreed to quit, every run still under way (a switch-on goes on into
+  // its read-out) must stop at its next cancel point, so the cancel outlives the lock.
+  ctx.cancelRequested = ctx.quitAfterRun ? 1 : 0;
   for (int b = 0; b < kBusSlots; ++b)
     ui.setEnabled(kMain, ctl::kFirstBus + b, !locked && ctx.suite.busTable[b].used != 0);
   if (!locked) keepLegacyLock(ctx);
@@ -63,13 +65,20 @@ bool requireProgrammingMode(AppContext& ctx) {
 
 void pauseIgnoringInput(AppContext& ctx, uint32_t ms) {
   const Tick deadline = ctx.clock.now() + ms;
+  bool closeAsked = false;
   for (;;) {
     const int32_t left = tickDiff(deadline, ctx.clock.now());
     if (left <= 0) break;
-    UiEvent dropped;
-    ctx.ui.waitEvent(left < 10 ? left : 10, dropped);
+    UiEvent e;
+    const bool got = ctx.ui.waitEvent(left < 10 ? left : 10, e);
     drainOverflow(ctx);
+    if (!got || e.window != win::kMain) continue;
+    // Nothing is acted on during the pause, but the cancel button and the close box are
+    // not lost: the run tests the cancel after the pause, and the close is answered then.
+    if (e.type == EventType::Click && e.control == ctl::kCancel) ctx.cancelRequested = 1;
+    if (e.type == EventType::CloseBox) closeAsked = true;
   }
+  if (closeAsked) requestQuit(ctx);
 }
 
 int16_t integerOf(const std::string& text) {

@@ -23,7 +23,8 @@ void writeAndWait(AppContext& ctx, int address, int value, uint32_t ms);
 void lockForm(AppContext& ctx, bool locked);
 // True in programming mode; otherwise says so in a message box.
 bool requireProgrammingMode(AppContext& ctx);
-// Waits without acting on anything the user does (the window still repaints).
+// Waits without acting on what the user does (the window still repaints); a cancel or a
+// close of the main window meanwhile is kept and takes effect when the pause ends.
 void pauseIgnoringInput(AppContext& ctx, uint32_t ms);
 
 // Marks a run as under way: a close of the main window meanwhile is answered after the

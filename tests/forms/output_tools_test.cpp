@@ -107,6 +107,67 @@ TEST(OutputTools18, Refusals) {
   }
 }
 
+TEST(OutputTools, SwitchedOffOutsideProgrammingModeAsksForItFirst) {
+  struct Case {
+    const char* name;
+    int tab;
+    const char* address;  // field 2253 (sub-type 19)
+    int answer;
+    std::vector<int> titles;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"18", kTab18, "", mb::kAnswerNo, {500}, t(501)},
+      {"19 without an address", kTab19, "", mb::kAnswerNo, {612}, t(501)},
+      {"19, switching on declined", kTab19, "13", mb::kAnswerNo, {612}, t(501) + "\n" + t(611)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModuleHarness h;
+    h.boot();
+    h.showFamily(1, c.tab);
+    h.setText(2253, c.address);
+    // Values left in the sliders stay: the check comes before the tools are put to rest.
+    for (int slider : {2244, 2264}) h.ui.setState(win::kMain, slider, 9);
+    h.ui.answerNext(c.answer);
+    const int adjust = c.tab == kTab18 ? 2225 : 2256;
+    h.ui.setState(win::kMain, adjust, 0);
+    EXPECT_TRUE(h.press(adjust, 2000).empty());
+    std::vector<std::string> want;
+    for (int n : c.titles) want.push_back(t(n));
+    EXPECT_EQ(titles(h), want);
+    ASSERT_FALSE(h.ui.messages.empty());
+    EXPECT_EQ(h.ui.messages[0].text, c.text);
+    EXPECT_EQ(state(h, c.tab == kTab18 ? 2244 : 2264), 9);
+  }
+}
+
+TEST(OutputTools19, SetAndTestNeedTheToggle) {
+  ModuleHarness h;
+  h.boot();
+  h.showFamily(1, kTab19);
+  h.programmingModeOn();
+  EXPECT_TRUE(h.press(2276, 1000).empty());  // a test writes nothing
+  EXPECT_TRUE(h.ui.messages.empty());
+  EXPECT_TRUE(h.press(2268, 1000).empty());
+  ASSERT_EQ(titles(h), std::vector<std::string>{t(527)});
+  EXPECT_EQ(h.ui.messages[0].text, t(528));
+  EXPECT_TRUE(h.unlocked());
+}
+
+TEST(OutputTools, DirectReadOfAnEmptyParameterShowsZeros) {
+  ModuleHarness h;
+  ParameterStoreModule module(h);
+  module.answer(11, 0, 8, 9);
+  h.boot();
+  h.showFamily(1, kTab18);
+  h.programmingModeOn();
+  for (int spin : {2247, 2248}) h.ui.setState(win::kMain, spin, 4);
+  h.press(2229, 2000);
+  EXPECT_EQ(h.text(2224), "000");
+  EXPECT_EQ(shown(h, {{2242, 2247}, {2243, 2248}}), (std::vector<std::string>{"0/0/0", "0/0/0"}));
+}
+
 TEST(OutputTools, DirectParameter) {
   struct Case {
     const char* name;

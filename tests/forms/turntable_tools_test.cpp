@@ -82,6 +82,10 @@ TEST(TurntableCommands, WritesPausesAndRefusals) {
       {"target 201", 2302, "201", true, {{0, 3}}, {}, {t(543)}},
       {"48 tracks on", 2301, "48", true, {{0, 3}}, {}, {t(545)}},
       {"no programming mode", 2304, "1", false, {}, {}, {t(500)}},
+      {"target, 0 counts as 1", 2302, "0", true, {{0, 3}, {3, 1}, {2, 32}}, {400, 200}, {}},
+      {"reference run, no programming mode", 2300, "1", false, {}, {}, {t(500)}},
+      {"target, no programming mode", 2302, "5", false, {}, {}, {t(500)}},
+      {"tracks on, no programming mode", 2301, "1", false, {}, {}, {t(500)}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -97,6 +101,29 @@ TEST(TurntableCommands, WritesPausesAndRefusals) {
     if (!c.messages.empty() && c.programming) {
       EXPECT_EQ(h.ui.focus().second, 2303);
     }
+    EXPECT_TRUE(formFree(h));
+  }
+}
+
+TEST(TurntableCommands, TracksOnCountsEmptyOrZeroAsOne) {
+  for (const char* count : {"", "0"}) {
+    SCOPED_TRACE(count);
+    ModuleHarness h;
+    h.boot();
+    h.showFamily(2, kTab11);
+    h.programmingModeOn();
+    h.setText(2303, count);
+    // The turntable takes the step (128 stands on address 2) and is done 300 ms later.
+    h.onWrite = [&h](int a, int v) {
+      if (a == 2 && v == 128)
+        h.clock.every(300, [&h] {
+          h.bus().set(0, 2, 0);
+          return -1;
+        });
+    };
+    const auto w = h.press(2301, 3000);
+    EXPECT_EQ(pairs(w), (Pairs{{0, 3}, {2, 128}}));
+    EXPECT_TRUE(h.ui.messages.empty());  // one track asks nothing
     EXPECT_TRUE(formFree(h));
   }
 }
@@ -185,7 +212,9 @@ TEST(TurntableSettingsFile, SavedFromAFreshReadOutAndLoadedBack) {
             "; \r\n;  Einstellungen\r\n; \r\n[t538]\r\nt539 = 15\r\nt540 = 0\r\nt541 = 16\r\n"
             "t542 = 32\r\nGleiszahl = 48\r\n; \r\n");
   EXPECT_TRUE(h.unlocked());
-  // Unlocking leaves the position buttons off: they are for normal operation only.
+  // Unlocking leaves the position buttons off: the bus thread turned them off when the
+  // programming mode came on, since a turn order to a turntable that listens on its
+  // register window would only be stored, not carried out; the unlock must not undo that.
   EXPECT_FALSE(h.ui.enabled(win::kMain, ctl::kFirstPosition));
 
   clearForm(*h.ctx, false);
@@ -397,12 +426,14 @@ TEST(TurntablePanel, TurnsToATrackAndShowsIt) {
 }
 
 TEST(TurntablePanel, NoAddressOrCancel) {
-  for (const bool cancel : {false, true}) {
-    SCOPED_TRACE(cancel ? "cancelled turn" : "no address");
+  // 104 and above are the system addresses of the programming block: never a turntable.
+  for (const char* address : {"", "104", "111", "15"}) {
+    const bool cancel = std::string(address) == "15";
+    SCOPED_TRACE(cancel ? "cancelled turn" : address);
     LayoutHarness h;
     h.turntable()->faults.silent = true;  // never stands
     h.boot();
-    h.setText(2291, cancel ? "15" : "");
+    h.setText(2291, address);
     h.showFamily(2, kTab14);
     const size_t before = h.writes.size();
     if (cancel) h.ui.injectAt(h.clock.now() + 2000, {EventType::Click, win::kMain, ctl::kCancel});

@@ -94,6 +94,8 @@ TEST(DirectWrite, ConfirmationEndings) {
        "", "", -1},
       {"no bit", "60", 0x00, -1, -1, "FEHLER: Es muss zumindest ein Bit aktviert sein!  ", "", "",
        -1},
+      // The written 255 stands on the address at once, like the module's confirmation.
+      {"255 cannot be confirmed", "60", 0xFF, -1, -1, "t40", "", "", 255},
   };
   for (const DirectCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -146,16 +148,114 @@ TEST(DirectWrite, ConfirmationEndings) {
   }
 }
 
-TEST(DirectWrite, AddressBeyondTheBusIsRefused) {
+TEST(DirectWrite, AddressesUpTo111AreWritten) {
+  for (const char* address : {"111", "112", "200"}) {
+    SCOPED_TRACE(address);
+    ModuleHarness h;
+    h.boot();
+    h.showFamily(10);
+    h.setText(2628, address);
+    h.ui.setState(win::kMain, 2629, 1);
+    h.press(ctl::kProgram, 7000);
+    if (std::string(address) == "111") {
+      EXPECT_EQ(pairs(h.writes), (std::vector<std::pair<int, int>>{{111, 1}}));
+    } else {
+      EXPECT_TRUE(h.writes.empty());
+      EXPECT_EQ(h.ui.messages.back().title, t(494));
+    }
+    EXPECT_TRUE(h.unlocked());
+  }
+}
+
+TEST(DirectWrite, CloseBoxEndsTheWaitOnly) {
   ModuleHarness h;
   h.boot();
   h.showFamily(10);
-  h.setText(2628, "200");
+  h.setText(2628, "60");
   h.ui.setState(win::kMain, 2629, 1);
-  h.press(ctl::kProgram, 500);
-  EXPECT_TRUE(h.writes.empty());
-  EXPECT_EQ(h.ui.messages.back().title, t(494));
+  h.ui.injectAt(h.clock.now() + 1000, {EventType::CloseBox, win::kMain, 0, 0});
+  const int code = h.expectExit([&] { h.press(ctl::kProgram, 2000); });
+  // No verdict, no quit question, and the program goes on.
+  EXPECT_EQ(code, -1);
+  EXPECT_EQ(h.text(2637), "");
+  EXPECT_EQ(h.ui.messages.size(), 1u);
   EXPECT_TRUE(h.unlocked());
+}
+
+TEST(ProgramModule, LockCoversTheFormAndLeavesUnusedBusesOff) {
+  ModuleHarness h;
+  h.boot();
+  h.programmingModeOn();
+  h.showFamily(3);
+  h.ui.setState(win::kMain, 2334, 1);  // no question about bit 3
+  const std::vector<int> locked = {2005, 2006, 2008, 2009, 2010, 2072, 2073, 2229, 2241, 2259,
+                                   2268, 2269, 2274, 2283, 2300, 2302, 2304, 2310, 2315,
+                                   2317, 700, 747};
+  std::vector<int> enabledWhileLocked;
+  std::string cancelCaption;
+  std::vector<bool> busesWhileLocked, busesAfter;
+  auto buses = [&] {
+    std::vector<bool> out;
+    for (int b = 0; b < 9; ++b) out.push_back(h.ui.enabled(win::kMain, 2011 + b));
+    return out;
+  };
+  h.clock.every(1000, [&] {
+    for (int c : locked)
+      if (h.ui.enabled(win::kMain, c)) enabledWhileLocked.push_back(c);
+    cancelCaption = h.ui.enabled(win::kMain, ctl::kCancel) ? h.text(ctl::kCancel) : "off";
+    busesWhileLocked = buses();
+    return -1;
+  });
+  h.press(ctl::kProgram, 8000);
+  EXPECT_EQ(enabledWhileLocked, std::vector<int>{});
+  EXPECT_EQ(cancelCaption, t(502));
+  EXPECT_EQ(busesWhileLocked, std::vector<bool>(9, false));
+  busesAfter = buses();
+  // Only bus 0 is in use: the other options stay off after the unlock too.
+  std::vector<bool> want(9, false);
+  want[0] = true;
+  EXPECT_EQ(busesAfter, want);
+  EXPECT_TRUE(h.unlocked());
+}
+
+// Family 0 sub-type 17 with only the extension rows: the run starts with its 200 ms pause
+// that acts on nothing, and what the user did meanwhile is answered when it ends.
+TEST(ProgramModule, CancelAndCloseDuringAPauseWithoutEventsAreKept) {
+  struct Case {
+    const char* name;
+    EventType event;  // None: nothing happens during the pause
+    int control;
+    bool quitAsked;
+    bool rowsWritten;
+  };
+  const Case cases[] = {
+      {"undisturbed", EventType::None, 0, false, true},
+      {"cancel: no row is written", EventType::Click, ctl::kCancel, false, false},
+      {"close, quit declined: the question after the pause, then every row", EventType::CloseBox,
+       0, true, true},
+  };
+  size_t allRows = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModuleHarness h;
+    h.boot();
+    h.programmingModeOn();
+    h.showFamily(0, 0);
+    h.ui.setState(win::kMain, 2217, 1);  // extension rows only
+    h.ui.answerNext(mb::kAnswerYes);     // program
+    h.ui.answerNext(mb::kAnswerNo);      // quit
+    if (c.event != EventType::None)
+      h.ui.injectAt(h.clock.now() + 100, {c.event, win::kMain, c.control, 0});
+    const auto w = h.press(ctl::kProgram, 60000);
+    if (c.event == EventType::None) allRows = w.size();
+    EXPECT_GT(allRows, 0u);
+    EXPECT_EQ(w.size(), c.rowsWritten ? allRows : 0u);
+    std::vector<std::string> titles;
+    for (const auto& m : h.ui.messages) titles.push_back(m.title);
+    EXPECT_EQ(titles, c.quitAsked ? (std::vector<std::string>{t(577), t(504)})
+                                  : std::vector<std::string>{t(577)});
+    EXPECT_TRUE(h.unlocked());
+  }
 }
 
 // A stand-in module for the handshake: answers the request bit the way `answer` says.
@@ -180,6 +280,8 @@ TEST(ProgrammingMode, SwitchOnHandshakeAndItsEndings) {
   };
   const Case cases[] = {
       {"family 0 answers, then read", 0, "10", Handshake::Answers, true, true},
+      {"family 1 answers, then read", 1, "13", Handshake::Answers, true, true},
+      {"family 2 answers, then read", 2, "15", Handshake::Answers, true, true},
       {"family 3 answers, no read", 3, "103", Handshake::Answers, true, false},
       {"family 4 at 127", 4, "127", Handshake::Answers, true, true},
       {"107 left non-zero", 1, "13", Handshake::LeavesAddress, false, false},
@@ -285,6 +387,73 @@ TEST(ProgrammingMode, QuitDuringTheSwitchWaitsForItsWrites) {
   EXPECT_EQ(pairs(h.writes), (std::vector<std::pair<int, int>>{{106, 40}, {105, 97}, {104, 40},
                                                                {107, 16}, {106, 168}, {106, 32},
                                                                {105, 0}, {104, 0}}));
+}
+
+TEST(ProgrammingMode, AnAnswerAtALaterPollIsTaken) {
+  ModuleHarness h;
+  h.boot();
+  h.showFamily(3);
+  h.setText(2327, "16");
+  h.ui.answerNext(mb::kAnswerYes);
+  // The module answers 1.5 s after the click, a dozen answer polls after the request.
+  h.clock.every(1500, [&h] {
+    h.bus().set(0, 106, 40);
+    h.bus().set(0, 107, 0);
+    return -1;
+  });
+  const auto w = h.press(2332, 4000);
+  ASSERT_EQ(w.size(), 8u);
+  EXPECT_EQ(pairs({w.begin() + 5, w.end()}),
+            (std::vector<std::pair<int, int>>{{106, 32}, {105, 0}, {104, 0}}));
+  EXPECT_GE(tickDiff(w[5].at, w[0].at), 1500 - 1);
+  EXPECT_EQ(h.ctx->bus.programmingMode.load(), 1);
+  EXPECT_EQ(h.ui.messages.size(), 1u);
+}
+
+// The user agrees to quit while the module is being switched on: the switch-on ends, no
+// read-out and no question follow, and the program ends.
+TEST(ProgrammingMode, QuitDuringASwitchOnWithReadOutAsksNothingMore) {
+  const int fields[] = {2140, 2253, 2291, 0, 2339};
+  const int buttons[] = {2218, 2287, 2287, 0, 2352};
+  for (int family : {0, 1, 2, 4}) {
+    SCOPED_TRACE(family);
+    ModuleHarness h;
+    h.boot();
+    h.showFamily(family);
+    standInModule(h, Handshake::Answers);
+    h.setText(fields[family], "16");
+    h.ui.answerNext(mb::kAnswerYes);  // switch on
+    h.ui.answerNext(mb::kAnswerYes);  // quit
+    // The newer servo module and a turntable with a feedback address wait in programming
+    // mode: quitting itself offers to leave it.
+    const bool offersToLeave = family == 1 || family == 2;
+    if (offersToLeave) h.ui.answerNext(mb::kAnswerNo);
+    h.ui.injectAt(h.clock.now() + 200, {EventType::CloseBox, win::kMain, 0, 0});
+    const int code = h.expectExit([&] { h.press(buttons[family], 40000); });
+    EXPECT_EQ(code, 0);
+    std::vector<std::string> titles;
+    for (const auto& m : h.ui.messages) titles.push_back(m.title);
+    std::vector<std::string> want = {t(700), t(504)};
+    if (offersToLeave) want.push_back(t(504));
+    EXPECT_EQ(titles, want);
+    // Only the switch-on's own writes: nothing of a read-out.
+    EXPECT_EQ(h.writes.size(), 8u);
+  }
+}
+
+TEST(ProgrammingMode, SwitchOffResetsTheOlderServoTools) {
+  ModuleHarness h;
+  h.boot();
+  h.showFamily(1, 1);  // sub-type 18
+  h.programmingModeOn();
+  h.setText(2253, "13");  // the address the switch names for both sub-types
+  for (int c : {2225, 2244, 2245, 2246, 2249, 2250, 2251}) h.ui.setState(win::kMain, c, 7);
+  for (int c : {2249, 2250, 2251}) h.setText(c, "7");
+  const auto w = h.press(2287, 1000);
+  EXPECT_EQ(pairs(w), (std::vector<std::pair<int, int>>{{0, 255}, {106, 0}}));
+  for (int c : {2225, 2244, 2245, 2246, 2249, 2250, 2251})
+    EXPECT_EQ(h.ui.state(win::kMain, c), 0) << c;
+  for (int c : {2249, 2250, 2251}) EXPECT_EQ(h.text(c), "0") << c;
 }
 
 TEST(RequestQueue, OrderSurvivesABusyLockWithRealThreads) {

@@ -307,6 +307,23 @@ TEST(Family0Program, Subtype16StatusNotices) {
   }
 }
 
+TEST(Family0Program, Subtype16AfterAnAgreedQuitShowsNoNotice) {
+  ModuleHarness h;
+  ready(h, 16);
+  statusModule(h, 0);
+  h.setText(2095, "9");  // a function in use: a module answering 0 would get the notice
+  h.setText(2115, t(660));
+  h.ui.answerNext(mb::kAnswerYes);  // program
+  h.ui.answerNext(mb::kAnswerYes);  // quit
+  // After row 10 has gone out (each row takes 800 ms).
+  h.ui.injectAt(h.clock.now() + 9000, {EventType::CloseBox, kMain, 0, 0});
+  const int code = h.expectExit([&] { h.press(ctl::kProgram, 25000); });
+  EXPECT_EQ(code, 0);
+  std::vector<std::string> titles;
+  for (const auto& m : h.ui.messages) titles.push_back(m.title);
+  EXPECT_EQ(titles, (std::vector<std::string>{t(577), t(504)}));
+}
+
 TEST(Family0Program, Subtype17BaseWritesAndPauses) {
   ModuleHarness h;
   ready(h, 17);
@@ -644,13 +661,24 @@ TEST(Family0Read, Subtype16ConsistencyNotice) {
   };
   for (const Case& c :
        {Case{"rows, module 0", 0, true, 641, 642}, Case{"no rows, module 1", 1, false, 643, 644},
-        Case{"rows, module 1", 1, true, 0, 0}, Case{"no rows, module 0", 0, false, 0, 0}}) {
+        Case{"rows, module 1", 1, true, 0, 0}, Case{"no rows, module 0", 0, false, 0, 0},
+        // A cancel during the last query leaves the form incomplete: no verdict on it.
+        Case{"rows, module 0, cancelled in the last query", 0, true, 0, 0}}) {
     SCOPED_TRACE(c.name);
     ModuleHarness h;
     ready(h, 16);
     AnswerTable table = {{27, {32, 0, 0}}, {24, {30, c.flag, 0}}};
     if (c.rows) table[6] = {40, 9, 0};
-    readWith(h, table);
+    answering(h, table);
+    if (std::string(c.name).find("cancelled") != std::string::npos) {
+      auto module = h.onWrite;
+      h.onWrite = [&h, module](int a, int v) {
+        module(a, v);
+        if (a == 0 && v == 23)
+          h.ui.injectAt(h.clock.now() + 100, {EventType::Click, kMain, ctl::kCancel, 0});
+      };
+    }
+    h.press(ctl::kRead, 30000);
     if (c.first == 0) {
       EXPECT_EQ(h.ui.messages.size(), 1u);
     } else {
@@ -780,6 +808,23 @@ TEST(Family0Read, CancelSkipsTheRemainingSteps) {
   EXPECT_EQ(asked, (std::vector<int>{27, 1}));
   EXPECT_EQ(h.text(2032), "009");
   EXPECT_EQ(h.text(2033), "");
+  EXPECT_TRUE(h.unlocked());
+}
+
+TEST(Family0Read, Subtype15CancelBetweenParameters25And26) {
+  ModuleHarness h;
+  ready(h, 15);
+  answering(h, {{27, {15, 0, 0}}, {25, {4, 0, 0}}, {26, {6, 0, 0}}});
+  auto module = h.onWrite;
+  h.onWrite = [&h, module](int a, int v) {
+    module(a, v);
+    if (a == 0 && v == 25)
+      h.ui.injectAt(h.clock.now() + 100, {EventType::Click, kMain, ctl::kCancel, 0});
+  };
+  const auto w = h.press(ctl::kRead, 30000);
+  EXPECT_EQ(pairs(w).back(), (std::pair<int, int>{0, 25}));
+  EXPECT_EQ(h.text(2031), "4");
+  EXPECT_EQ(h.text(2030), "");
   EXPECT_TRUE(h.unlocked());
 }
 

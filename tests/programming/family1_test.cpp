@@ -79,7 +79,14 @@ TEST(Family1ReadOut, VersionChoosesGenerationAndSecondByte) {
     h.programmingModeOn();
     ParameterStoreModule module(h);
     module.answer(1, 13, 77);
-    module.answer(12, c.version, 5);
+    // Selecting 12 shows nothing of it yet; the version comes once address 1 is cleared.
+    module.answer(12, 0, 0);
+    h.onWrite = [&](int address, int value) {
+      module.seen(address, value);
+      if (address == 1 && value == 0 && module.current == 12)
+        for (auto [a, v] : {std::pair{1, c.version}, {2, 5}})
+          h.bus().set(0, a, static_cast<uint8_t>(v));
+    };
     const auto read = h.press(ctl::kRead, 3000);
     // Parameter 1, parameter 12, then address 1 cleared; each waits the read timeout.
     EXPECT_EQ(pairs(read), (Pairs{{0, 1}, {0, 12}, {1, 0}}));
@@ -90,8 +97,8 @@ TEST(Family1ReadOut, VersionChoosesGenerationAndSecondByte) {
     EXPECT_EQ(h.ctx->module.moduleVersion, c.version);
     EXPECT_EQ(h.ctx->module.moduleVersionByte, 5);
     EXPECT_EQ(h.ctx->forms.legacyMode, c.legacy);
-    // (Buttons 2229 and 2230 are also in the run's lock, whose end enables them again.)
-    for (int control : {2224, 2242, 2243, 2247, 2248})
+    // Buttons 2229 and 2230 are also in the run's lock: its end leaves them off in legacy mode.
+    for (int control : {2224, 2229, 2230, 2242, 2243, 2247, 2248})
       EXPECT_EQ(h.ui.enabled(win::kMain, control), !c.legacy) << control;
     EXPECT_EQ(h.c(2224)->background, c.legacy ? colour::kDisplayGrey : colour::kInputYellow);
     EXPECT_EQ(h.ui.enabled(win::kMain, 2228), c.secondByte);
@@ -187,6 +194,21 @@ TEST(Family1ReadOut, CancelSkipsTheRemainingAsks) {
   }
 }
 
+TEST(Family1ReadOut, Subtype18WithoutAddressesStillReadsTheVersion) {
+  ModuleHarness h;
+  h.boot();
+  h.showFamily(1, kTab18);
+  h.programmingModeOn();
+  ParameterStoreModule module(h);
+  module.answer(1, 0, 77);
+  const auto w = h.press(ctl::kRead, 3000);
+  // Unlike sub-type 19, a module without addresses is still asked for its version.
+  EXPECT_EQ(pairs(w), (Pairs{{0, 1}, {0, 12}, {1, 0}}));
+  EXPECT_EQ(h.text(2222), "");
+  EXPECT_EQ(h.text(2223), "");
+  EXPECT_TRUE(h.unlocked());
+}
+
 TEST(Family1RoundTrip, Subtype18KeepsAddressesAndSecondByte) {
   ModuleHarness h;
   h.boot();
@@ -194,6 +216,7 @@ TEST(Family1RoundTrip, Subtype18KeepsAddressesAndSecondByte) {
   h.programmingModeOn();
   ParameterStoreModule module(h);
   module.answer(12, 31, 0);  // the module's version; its second byte is programmable
+  module.showsAgainOnClear = true;
   // A first read-out tells the program the module has the second byte.
   h.press(ctl::kRead, 3000);
   ASSERT_EQ(h.ctx->module.moduleVersion, 31);

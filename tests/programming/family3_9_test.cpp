@@ -281,10 +281,59 @@ TEST(Family4Program, MainPartAndRows) {
   }
 }
 
+// A fresh form has no entry chosen in its lists: every list of the main part and of both
+// tables gets its first one.
+void chooseLists(Module& h) {
+  for (int c : {2341, 2342, 2343}) h.ui.setSelection(win::kMain, c, 0);
+  for (int first : {2370, 2386, 2402, 2435, 2451, 2467})
+    for (int r = 0; r < 16; ++r) h.ui.setSelection(win::kMain, first + r, 0);
+}
+
+TEST(Family4Program, AListWithoutAChoiceRefusesTheRun) {
+  struct Case {
+    const char* name;
+    int innerTab;
+    bool cleared;     // the form cleared before
+    int unselected;   // a list left without a choice; 0 = none
+    int focused;      // the list named; 0 = the run goes ahead
+  };
+  const Case cases[] = {
+      {"all chosen", 0, false, 0, 0},
+      {"bit 5 list empty", 0, false, 2342, 2342},
+      {"row 4 of table 2348", 0, false, 2386 + 3, 2386 + 3},
+      {"row of 2350", 1, false, 2467 + 15, 2467 + 15},
+      {"after clearing the form", 0, true, 0, 2341},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Module h(4, c.innerTab);
+    h.fill({{2339, "33"}, {2344, "1"}});
+    h.states({{c.innerTab == 0 ? 2353 : 2418, 1}});
+    chooseLists(h);
+    if (c.cleared) clearForm(*h.ctx, false);
+    if (c.unselected) h.ui.setSelection(win::kMain, c.unselected, -1);
+    h.ui.answerNext(mb::kAnswerYes);
+    if (c.cleared) h.ui.answerNext(mb::kAnswerYes);  // address 0
+    const auto w = h.program();
+    if (c.focused == 0) {
+      EXPECT_FALSE(w.empty());
+      EXPECT_TRUE(h.shown().empty());
+      continue;
+    }
+    EXPECT_TRUE(w.empty());
+    ASSERT_FALSE(h.shown().empty());
+    EXPECT_EQ(h.shown().back().title, t(710));
+    EXPECT_EQ(h.shown().back().text, t(41));
+    EXPECT_EQ(h.ui.focus().second, c.focused);
+    EXPECT_TRUE(h.unlocked());
+  }
+}
+
 TEST(Family4Program, MarksEachPartWhileItGoesOut) {
   Module h(4, 0);
   h.fill({{2339, "33"}, {2344, "1"}});
   h.states({{2353, 1}});
+  chooseLists(h);
   // Samples in the middle of each pair of writes (pairs take 2 x 700 ms) and of row 1.
   std::vector<std::array<Colour, 4>> seen;
   for (uint32_t at : {1000u, 2400u, 3800u, 4600u}) {
@@ -310,6 +359,7 @@ TEST(Family4Program, CancelStopsBetweenRows) {
   Module h(4, 1);
   h.fill({{2339, "33"}, {2344, "1"}});
   h.states({{2418, 1}});
+  chooseLists(h);
   for (int r = 0; r < 16; ++r) h.setText(2419 + r, "9");
   // Main part 6 x 700 ms, each row 4 x 700 ms: the click lands in row 2 (index 1).
   h.ui.injectAt(h.clock.now() + 6 * W + 4 * W + 1000,

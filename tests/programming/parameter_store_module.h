@@ -16,6 +16,8 @@ struct ParameterStoreModule {
   ModuleHarness& h;
   std::map<int, std::array<int, 3>> values;  // parameter -> answer on addresses 1..3
   bool storing = false;
+  // Like the older servo modules: a 0 written to address 1 shows the parameter once more.
+  bool showsAgainOnClear = false;
   int current = -1;
   // Module rules beyond the plain store: called after a stored write.
   std::function<void(int parameter, int address, int value)> afterStore;
@@ -30,9 +32,9 @@ struct ParameterStoreModule {
   void answer(int parameter, int a1, int a2 = 0, int a3 = 0) { values[parameter] = {a1, a2, a3}; }
 
   void seen(int address, int value) {
-    if (address == 0) {
-      current = value;
-      const std::array<int, 3>& a = values[value];
+    if (address == 0 || (showsAgainOnClear && !storing && current >= 0 && address == 1 && value == 0)) {
+      if (address == 0) current = value;
+      const std::array<int, 3>& a = values[current];
       for (int i = 0; i < 3; ++i) h.bus().set(0, i + 1, static_cast<uint8_t>(a[i]));
       return;
     }

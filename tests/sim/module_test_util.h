@@ -77,6 +77,14 @@ struct ModuleRig : Rig {
     write(0, p);
     return window();
   }
+  // The query as the read-out makes it of `m`: the older servo module shows its version
+  // (12) only once address 1 has been cleared.
+  ParameterValue ask(const SimModule& m, int p) {
+    if (m.family() != 1 || m.subtype() != 18 || p != 12) return query(p);
+    query(p);
+    write(1, 0);
+    return window();
+  }
 
   std::vector<std::shared_ptr<SimModule>> modules;
 };

@@ -203,9 +203,20 @@ TEST(SimModules, WrongVersionIsReportedWhereTheVersionLives) {
     ModuleRig rig;
     const auto m = rig.module(c.family, c.subtype);
     rig.enter(*m);
-    EXPECT_EQ(rig.query(c.parameter), c.good) << name(*m);
+    // The older servo module shows its version only once address 1 is cleared under 12;
+    // until then the window keeps what the last parameter put there.
+    const bool afterClear = c.family == 1 && c.subtype == 18;
+    auto ask = [&] {
+      if (afterClear) {
+        rig.write(0, 255);  // no parameter: the window is the host's
+        rig.write(1, 7);
+        EXPECT_EQ(rig.query(c.parameter), (ParameterValue{7, 0, 0}));
+      }
+      return rig.ask(*m, c.parameter);
+    };
+    EXPECT_EQ(ask(), c.good) << name(*m);
     m->faults.wrongVersion = true;
-    EXPECT_EQ(rig.query(c.parameter), c.wrong) << name(*m);
+    EXPECT_EQ(ask(), c.wrong) << name(*m);
     EXPECT_EQ(m->parameter(c.parameter), c.wrong);
   }
 }
