@@ -67,6 +67,7 @@ constexpr const char* kEmptyPattern = "00000000";
 // Turntable files: dialog titles, and pattern and proposed name of each kind.
 constexpr int kOpenTitle = 533;
 constexpr int kSaveTitle = 536;
+constexpr int kNotSavedText = 42;
 struct FileKind {
   int pattern;
   int name;
@@ -194,7 +195,11 @@ void saveSettings(AppContext& ctx) {
   const bool cancelled = run.cancelled();
   lockForm(ctx, false);
   notePositionPanel(ctx);
-  if (cancelled) return;  // a half-read module is not saved
+  if (cancelled) {
+    // A half-read module is not saved; the user chose a file and is told why it is not there.
+    message(ctx, kSaveTitle, ctx.text(kNotSavedText), mb::kIconInformation);
+    return;
+  }
   TurntableSettings s;
   s.address = fieldValue(ctx, kAddressField);
   s.mode = fieldValue(ctx, kModeField);

@@ -224,6 +224,20 @@ TEST(TurntableSettingsFile, SavedFromAFreshReadOutAndLoadedBack) {
   EXPECT_EQ(h.ui.fileDialogs[1].title, t(533));
 }
 
+TEST(TurntableSettingsFile, ACancelledReadOutSavesNothingAndSaysSo) {
+  LayoutHarness h;
+  h.enterTurntable();
+  const std::string path = kDir + "tt.ini";
+  h.ui.fileDialogNext(path);
+  h.ui.injectAt(h.clock.now() + 1000, {EventType::Click, win::kMain, ctl::kCancel});
+  const auto w = h.press(2306, 4000);
+  EXPECT_EQ(pairs(w), (Pairs{{0, 1}, {0, 2}}));
+  EXPECT_EQ(h.system.files.count(path), 0u);
+  ASSERT_EQ(titles(h), std::vector<std::string>{t(536)});
+  EXPECT_EQ(h.ui.messages[0].text, t(42));
+  EXPECT_TRUE(h.unlocked());
+}
+
 TEST(TurntableSettingsFile, RefusalsChangeNothing) {
   struct Case {
     const char* name;
