@@ -11,21 +11,27 @@
 
 namespace kw::sim {
 
-// Classes 1 and 4: the host asks for each address by sending it twice and gets one value
-// back per address; 0x80 | address, value writes SX0.
+// Classes 1 and 4: the standard SX interface. See polled_device.cpp for the exchanges.
 class PolledDevice final : public SimDevice {
  public:
+  // A first byte that has waited this long for its second is forgotten: after a quiet
+  // line the next byte starts a pair again.
+  static constexpr uint32_t kPairTimeoutMs = 100;
+
   PolledDevice(SimBus& bus, int protocolClass) : SimDevice(bus), class_(protocolClass) {}
   int protocolClass() const override { return class_; }
 
  protected:
   void onByte(uint8_t byte, Tick now) override;
-  void onPowerLoss() override;
+  void onPowerLoss() override { half_ = Half::None; }
 
  private:
+  // What the first byte of the pair under way asked for.
+  enum class Half { None, Read, Write };
   int class_;
-  int readAddress_ = -1;   // first byte of a read pair, waiting for its twin
-  int writeAddress_ = -1;  // address of a write, waiting for its value
+  Half half_ = Half::None;
+  int writeAddress_ = 0;
+  Tick halfSince_ = 0;
 };
 
 // Central units that send every bus value by themselves once started, then each change.
