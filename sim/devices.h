@@ -47,6 +47,8 @@ class EventDevice : public SimDevice {
 
   // The reset: the device falls quiet on both buses.
   void stopStreaming();
+  // Falls quiet on one bus only.
+  void stopStreaming(int bus);
   // Starts reporting `bus`: what changed so far, then a dump of all 128 addresses.
   void startStreaming(int bus);
   // A host write: applied, and reported back even when the value did not change.
@@ -97,7 +99,9 @@ class Mc2004Device final : public EventDevice {
   size_t historyLength_ = 0;
 };
 
-// Class 3, SLX852: 0xFE escapes, 2-byte messages with the bus in bit 7 of the first byte.
+// Class 3, SLX852: the standard interface's pairs, with address 126 as its control
+// register; 2-byte messages with the bus in bit 7 of the first byte. See
+// slx852_device.cpp for the exchanges.
 class Slx852Device final : public EventDevice {
  public:
   explicit Slx852Device(SimBus& bus) : EventDevice(bus) {}
@@ -110,11 +114,12 @@ class Slx852Device final : public EventDevice {
                      uint8_t value) const override;
 
  private:
-  enum class State { Idle, Escape, WriteAddress, Value };
-  State state_ = State::Idle;
-  bool resetHalf_ = false;  // 0xFE 0x50 seen, 0xFE 0x51 completes the reset
-  int writeBus_ = 0;
+  enum class Half { None, Read, Write };
+  void control(uint8_t value);
+  Half half_ = Half::None;
   int writeAddress_ = 0;
+  Tick halfSince_ = 0;
+  int selectedBus_ = 0;
 };
 
 // Class 5, FCC: answers every request; a poll gets the whole state in one frame.
