@@ -68,7 +68,8 @@ class EventDevice : public SimDevice {
   uint64_t cursor_ = 0;
 };
 
-// Class 2, MC2004: 0xF0/0xF1 bus markers, 0x71 command strings, 3-byte messages.
+// Class 2, MC2004: 0xF0/0xF1 bus selection, 0x71 commands, single-byte reads, 3-byte
+// messages. See mc2004_device.cpp for the exchanges.
 class Mc2004Device final : public EventDevice {
  public:
   static constexpr std::array<uint8_t, 14> kReset{0x71, 0x00, 0x71, 0x07, 0xF0, 0x71, 0x05,
@@ -86,14 +87,16 @@ class Mc2004Device final : public EventDevice {
                      uint8_t value) const override;
 
  private:
-  enum class State { Idle, AfterMarker, Value };
+  enum class State { Idle, AfterMarker, Value, Command, Arguments };
   void command(uint8_t byte);
+  void read(uint8_t address);
   template <size_t N>
   bool historyEndsWith(const std::array<uint8_t, N>& seq) const;
 
   State state_ = State::Idle;
   int markerBus_ = 0;
   int writeAddress_ = 0;
+  int arguments_ = 0;  // bytes still to come of the 0x71 command under way
   // The last command bytes (writes excluded), newest last.
   std::array<uint8_t, 14> history_{};
   size_t historyLength_ = 0;
