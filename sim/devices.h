@@ -11,21 +11,27 @@
 
 namespace kw::sim {
 
-// Classes 1 and 4: the host asks for each address by sending it twice and gets one value
-// back per address; 0x80 | address, value writes SX0.
+// Classes 1 and 4: the standard SX interface. See polled_device.cpp for the exchanges.
 class PolledDevice final : public SimDevice {
  public:
+  // A first byte that has waited this long for its second is forgotten: after a quiet
+  // line the next byte starts a pair again.
+  static constexpr uint32_t kPairTimeoutMs = 100;
+
   PolledDevice(SimBus& bus, int protocolClass) : SimDevice(bus), class_(protocolClass) {}
   int protocolClass() const override { return class_; }
 
  protected:
   void onByte(uint8_t byte, Tick now) override;
-  void onPowerLoss() override;
+  void onPowerLoss() override { half_ = Half::None; }
 
  private:
+  // What the first byte of the pair under way asked for.
+  enum class Half { None, Read, Write };
   int class_;
-  int readAddress_ = -1;   // first byte of a read pair, waiting for its twin
-  int writeAddress_ = -1;  // address of a write, waiting for its value
+  Half half_ = Half::None;
+  int writeAddress_ = 0;
+  Tick halfSince_ = 0;
 };
 
 // Central units that send every bus value by themselves once started, then each change.
@@ -41,6 +47,8 @@ class EventDevice : public SimDevice {
 
   // The reset: the device falls quiet on both buses.
   void stopStreaming();
+  // Falls quiet on one bus only.
+  void stopStreaming(int bus);
   // Starts reporting `bus`: what changed so far, then a dump of all 128 addresses.
   void startStreaming(int bus);
   // A host write: applied, and reported back even when the value did not change.
@@ -60,7 +68,8 @@ class EventDevice : public SimDevice {
   uint64_t cursor_ = 0;
 };
 
-// Class 2, MC2004: 0xF0/0xF1 bus markers, 0x71 command strings, 3-byte messages.
+// Class 2, MC2004: 0xF0/0xF1 bus selection, 0x71 commands, single-byte reads, 3-byte
+// messages. See mc2004_device.cpp for the exchanges.
 class Mc2004Device final : public EventDevice {
  public:
   static constexpr std::array<uint8_t, 14> kReset{0x71, 0x00, 0x71, 0x07, 0xF0, 0x71, 0x05,
@@ -78,20 +87,24 @@ class Mc2004Device final : public EventDevice {
                      uint8_t value) const override;
 
  private:
-  enum class State { Idle, AfterMarker, Value };
+  enum class State { Idle, AfterMarker, Value, Command, Arguments };
   void command(uint8_t byte);
+  void read(uint8_t address);
   template <size_t N>
   bool historyEndsWith(const std::array<uint8_t, N>& seq) const;
 
   State state_ = State::Idle;
   int markerBus_ = 0;
   int writeAddress_ = 0;
+  int arguments_ = 0;  // bytes still to come of the 0x71 command under way
   // The last command bytes (writes excluded), newest last.
   std::array<uint8_t, 14> history_{};
   size_t historyLength_ = 0;
 };
 
-// Class 3, SLX852: 0xFE escapes, 2-byte messages with the bus in bit 7 of the first byte.
+// Class 3, SLX852: the standard interface's pairs, with address 126 as its control
+// register; 2-byte messages with the bus in bit 7 of the first byte. See
+// slx852_device.cpp for the exchanges.
 class Slx852Device final : public EventDevice {
  public:
   explicit Slx852Device(SimBus& bus) : EventDevice(bus) {}
@@ -104,11 +117,12 @@ class Slx852Device final : public EventDevice {
                      uint8_t value) const override;
 
  private:
-  enum class State { Idle, Escape, WriteAddress, Value };
-  State state_ = State::Idle;
-  bool resetHalf_ = false;  // 0xFE 0x50 seen, 0xFE 0x51 completes the reset
-  int writeBus_ = 0;
+  enum class Half { None, Read, Write };
+  void control(uint8_t value);
+  Half half_ = Half::None;
   int writeAddress_ = 0;
+  Tick halfSince_ = 0;
+  int selectedBus_ = 0;
 };
 
 // Class 5, FCC: answers every request; a poll gets the whole state in one frame.

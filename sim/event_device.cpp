@@ -21,6 +21,10 @@ void EventDevice::stopStreaming() {
   resetSeen_ = true;
 }
 
+void EventDevice::stopStreaming(int bus) {
+  if (bus >= 0 && bus < 2) streaming_[bus] = false;
+}
+
 void EventDevice::startStreaming(int bus) {
   if (bus < 0 || bus > 1) return;
   std::vector<uint8_t> out;

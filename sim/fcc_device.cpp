@@ -4,18 +4,37 @@ namespace kw::sim {
 
 namespace {
 constexpr uint8_t kPollFirst = 0x78;
-constexpr uint8_t kPollSecond = 0xC3;
+constexpr uint8_t kPollSecond = 0xC3;    // the whole state frame
+constexpr uint8_t kBusPartSecond = 0x03;  // the bus part alone
 constexpr uint8_t kVersionRequest = 0x81;
 constexpr int kBlockLength = 96;
 constexpr int kBusAddresses = 112;  // the frame carries the ordinary addresses only
+constexpr long kBusPartLength = 2 * kBusAddresses + 2;
 }  // namespace
 
+// The Future Central Control, as it appears on the line:
+// - 0x78 0xC3: the whole state frame (block A, in 418-byte frames block B, then the bus
+//   part: SX0 addresses 0..111, the track power, SX1 addresses 0..111, one spare byte).
+// - 0x78 0x03: the 226-byte bus part alone.
+// - Bus number (0 or 1), 0x80 | address, value: a write, acknowledged with one byte.
+//   A write of SX1 address 127 switches the track power (value 0 off, else on).
+// - 0x81: the 7-byte version.
+// Other open drivers: selectrix4java asks for the bus part with 0x78 0x03 and reads 226
+// bytes, writes with the same three bytes and one acknowledge, and switches the track
+// power by writing 1 or 0 to address 127 of SX1. This program polls the whole frame with
+// 0x78 0xC3. (selectrix4java's switch of the system format, 0x83 0xA0 0 0 0 with three
+// bytes back, is not modelled.)
 void FccDevice::onByte(uint8_t byte, Tick now) {
   switch (state_) {
     case State::Poll:
       state_ = State::Idle;
       if (byte == kPollSecond) {
         reply(frame());
+        return;
+      }
+      if (byte == kBusPartSecond) {
+        const auto f = frame();
+        reply(std::vector<uint8_t>(f.end() - kBusPartLength, f.end()));
         return;
       }
       break;  // not a poll after all: the byte starts something new
@@ -29,6 +48,7 @@ void FccDevice::onByte(uint8_t byte, Tick now) {
       break;
     case State::WriteValue:
       applyWrite(writeBus_, writeAddress_, byte, now);
+      if (writeBus_ == 1 && writeAddress_ == SimBus::kPowerAddress) bus_.setPower(byte != 0);
       reply(kFccAcknowledge);
       state_ = State::Idle;
       return;

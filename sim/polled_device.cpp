@@ -2,30 +2,44 @@
 
 namespace kw::sim {
 
+// The standard SX interface (classes 1 and 4), as it appears on the line:
+// - The host's bytes are taken in pairs by position. The first byte of a pair is an
+//   address; bit 7 set makes the pair a write, and its second byte is the value (any
+//   byte, bit 7 included). Bit 7 clear makes it a read: the value of the address on SX0
+//   goes back at once as one byte, and the second byte of the pair is a dummy that is
+//   taken and ignored, whatever it is. Address 127 is the track power (bit 7).
+// - Writes get no answer.
+// - Nothing marks where a pair starts, so a byte lost or added on the line shifts the
+//   pairing: the device goes on pairing by position. Only a quiet line brings it back
+//   into step: a first byte left alone for kPairTimeoutMs is forgotten.
+// Other open drivers talk to it the same way: a read is the address and one dummy byte
+// (0x00 or 0xAA) followed by one byte back, a write the address with bit 7 and the value.
+// This program reads a whole group with each address sent twice (g, g, g+1, g+1, ...):
+// every pair is then a read of g + k whose dummy is the address again, answered byte for
+// byte; and should the pairing ever be shifted by one, each pair still begins with an
+// address of the group in order, so the answers stay right.
 void PolledDevice::onByte(uint8_t byte, Tick now) {
-  if (writeAddress_ >= 0) {
-    // Any byte is a value, bit 7 included.
-    applyWrite(0, writeAddress_, byte, now);
-    writeAddress_ = -1;
-    return;
+  if (half_ != Half::None && tickDiff(now, halfSince_) >= static_cast<int32_t>(kPairTimeoutMs))
+    half_ = Half::None;
+  switch (half_) {
+    case Half::Write:
+      half_ = Half::None;
+      applyWrite(0, writeAddress_, byte, now);
+      return;
+    case Half::Read:
+      half_ = Half::None;  // the dummy of a read already answered
+      return;
+    case Half::None:
+      break;
   }
+  halfSince_ = now;
   if (byte & 0x80) {
-    readAddress_ = -1;
+    half_ = Half::Write;
     writeAddress_ = byte & 0x7F;
     return;
   }
-  if (readAddress_ == byte) {
-    reply(bus_.get(0, byte));
-    readAddress_ = -1;
-  } else {
-    // A lone address byte is forgotten once another one comes: the pairs realign.
-    readAddress_ = byte;
-  }
-}
-
-void PolledDevice::onPowerLoss() {
-  readAddress_ = -1;
-  writeAddress_ = -1;
+  half_ = Half::Read;
+  reply(bus_.get(0, byte));
 }
 
 }  // namespace kw::sim

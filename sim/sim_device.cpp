@@ -37,10 +37,17 @@ void SimDevice::receive(const uint8_t* data, size_t size, Tick now) {
   std::lock_guard lock(mutex_);
   if (!service(now) || data == nullptr) return;
   reply_.clear();
+  const int lost = faults.lostHostByte.exchange(-1);
+  const int junk = faults.junkHostByte.exchange(-1);
+  auto arrive = [&](uint8_t byte) {
+    received.push_back(byte);
+    onByte(byte, now);
+  };
   for (size_t i = 0; i < size; ++i) {
-    received.push_back(data[i]);
-    onByte(data[i], now);
+    if (static_cast<int>(i) == junk) arrive(kJunkByte);
+    if (static_cast<int>(i) != lost) arrive(data[i]);
   }
+  if (junk >= 0 && static_cast<size_t>(junk) >= size) arrive(kJunkByte);
   if (!reply_.empty()) {
     std::vector<uint8_t> answer;
     answer.swap(reply_);

@@ -128,6 +128,11 @@ struct Faults {
   std::atomic<uint32_t> delayMs{0};    // extra delay before every answer
   std::atomic<bool> unplugged{false};  // the port cannot be opened / has gone
   std::atomic<bool> ctsOff{false};     // the CTS line is off
+  // Faults on the way in, each spoiling the host's next transmission (-1: none): the
+  // byte at this index is lost, or a kJunkByte arrives before the byte at this index
+  // (after the last byte when the index is beyond it).
+  std::atomic<int> lostHostByte{-1};
+  std::atomic<int> junkHostByte{-1};
 };
 
 // The value of the junk bytes added by Faults::extraBytes.
@@ -174,7 +179,8 @@ class SimDevice {
 
   Faults faults;
   SimBus& bus() { return bus_; }
-  // Every byte the host sent, in order (for tests on one thread; see receivedBytes()).
+  // Every byte that reached the device, in order (for tests on one thread; see
+  // receivedBytes()).
   std::vector<uint8_t> received;
   std::vector<uint8_t> receivedBytes() const;
 

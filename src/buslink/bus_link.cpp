@@ -18,6 +18,12 @@ constexpr int kModeButtons[] = {2332, 2287, 2290, 2218, 2352};
 
 Tick guardTick(Tick t) { return t == 0 ? 1 : t; }  // 0 means "no guard"
 
+// The ms one byte takes on the line (10 bits), rounded up: a polled answer counts as
+// complete only once no byte has come for this long.
+int32_t byteTimeMs(uint32_t baud) {
+  return baud == 0 ? 1 : static_cast<int32_t>((10000 + baud - 1) / baud);
+}
+
 }  // namespace
 
 BusLink::BusLink(BusState& state, RequestQueue& queue, SuitePreferences& prefs,
@@ -120,6 +126,7 @@ void BusLink::closePort(int n) {
   p.restartArmed = false;
   p.fccExpected = 0;
   p.seenWaiting = 0;
+  p.pollSeen = 0;
 }
 
 void BusLink::resetNow(int n, const Bytes& sequence, uint32_t pauseMs) {
@@ -465,6 +472,8 @@ int BusLink::nextWait() {
       case kClassPolling:
       case kClassPollingFast:
         until(p.lastActivity + kPollTimeoutMs + 1);
+        if (p.pollSeen == static_cast<int>(polling::answerLength(p.pollGroup)))
+          until(p.lastInput + byteTimeMs(p.baud));
         break;
       case kClassMc2004:
       case kClassSlx852:
@@ -581,7 +590,18 @@ void BusLink::pollPort(int n) {
 void BusLink::pollPolling(int n, int waiting) {
   PortEntry& p = portTable_[n];
   const size_t expected = polling::answerLength(p.pollGroup);
-  if (waiting == static_cast<int>(expected)) {
+  const Tick now = clock_.now();
+  if (waiting != p.pollSeen) {
+    p.pollSeen = waiting;
+    p.lastInput = now;
+  }
+  // The bytes trickle in, so a stray byte before or after an answer (line noise, or an
+  // interface whose pairing a lost byte has shifted) would make the count pass through
+  // exactly `expected` on its way, and every answer after it would be read one byte off.
+  // An answer is therefore taken only once the line has been quiet for a byte's time.
+  const bool quiet = tickDiff(now, p.lastInput) >= byteTimeMs(p.baud);
+  if (waiting == static_cast<int>(expected) && quiet) {
+    p.pollSeen = 0;
     Bytes answer = readBytes(n, expected);
     const bool ok = answer.size() == expected;
     if (ok) p.state = kPortRunning;
@@ -590,8 +610,9 @@ void BusLink::pollPolling(int n, int waiting) {
     send(n, polling::readRequest(p.pollGroup));
     p.lastActivity = clock_.now();
     if (ok) decodePollAnswer(n, previous, answer);
-  } else if (tickPassed(clock_.now(), p.lastActivity + kPollTimeoutMs)) {
+  } else if (tickPassed(now, p.lastActivity + kPollTimeoutMs)) {
     p.dropped += static_cast<uint32_t>(discardWaiting(n));
+    p.pollSeen = 0;
     p.pollGroup = 0;
     send(n, polling::readRequest(0));
     p.lastActivity = clock_.now();

@@ -73,6 +73,7 @@ struct PortEntry {
   Bytes inbox;                     // MC2004, SLX852: bytes read that are not yet a message
   Tick lastInput = 0;              // when bytes last came in
   int seenWaiting = 0;             // waiting bytes at the end of the last cycle
+  int pollSeen = 0;                // polling: waiting bytes when the poll last looked
   std::atomic<uint32_t> dropped{0};  // bytes thrown away as no part of any message
 };
 

@@ -159,6 +159,8 @@ TEST(OpenInterfaces, PortRowsFollowPresenceAndState) {
 
 // ----- Class 1 polling ----------------------------------------------------------------
 
+// An answer is taken a cycle after it is complete, once the line has stayed quiet for
+// a byte's time; hence two cycles after each pushed answer.
 TEST(Polling, PollsGroupsInOrderThenPowerAddressThenStartsOver) {
   Link k;
   k.bus(0, 1, 1);
@@ -172,7 +174,7 @@ TEST(Polling, PollsGroupsInOrderThenPowerAddressThenStartsOver) {
   note();
   for (int i = 0; i < 16; ++i) {
     k.line(1).push(B(groups.back() == 127 ? 1 : 8, 0));
-    k.cycles(1);
+    k.cycles(2);
     note();
   }
   std::vector<int> expected = {0, 8, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96, 104, 127, 0, 8};
@@ -191,7 +193,7 @@ TEST(Polling, AnswerGoesIntoTheMirrorOfTheCurrentBus) {
   k.state.currentBus = 4;
   k.link.openInterfaces();
   k.line(1).push({1, 2, 3, 4, 5, 6, 7, 8});
-  k.cycles(1);
+  k.cycles(2);
   for (int a = 0; a < 8; ++a) EXPECT_EQ(k.state.mirror(4, a), a + 1);
   EXPECT_EQ(k.state.mirror(0, 0), 0);
 }
@@ -201,7 +203,7 @@ TEST(Polling, NineBytesAreDiscardedAfter250msAndPollingRecovers) {
   k.bus(0, 1, 1);
   k.link.openInterfaces();
   k.line(1).push({1, 2, 3, 4, 5, 6, 7, 8});
-  k.cycles(1);
+  k.cycles(2);
   EXPECT_EQ(k.link.portState(1), kPortRunning);
   k.line(1).take();
   Tick asked = k.line(1).writes.back().first;
@@ -217,7 +219,7 @@ TEST(Polling, NineBytesAreDiscardedAfter250msAndPollingRecovers) {
   EXPECT_EQ(tickDiff(w.back().first, asked), 251);
   EXPECT_EQ(k.state.mirror(0, 8), 0);  // nothing of the broken answer was taken
   k.line(1).push({7, 7, 7, 7, 7, 7, 7, 7});
-  k.cycles(1);
+  k.cycles(2);
   EXPECT_EQ(k.link.portState(1), kPortRunning);
   EXPECT_EQ(k.state.mirror(0, 0), 7);
 }
@@ -229,7 +231,7 @@ TEST(Polling, AnswersOfAnotherBusPortAreReadAndDropped) {
   k.state.currentBus = 0;
   k.link.openInterfaces();
   k.line(2).push({5, 5, 5, 5, 5, 5, 5, 5});
-  k.cycles(1);
+  k.cycles(2);
   EXPECT_TRUE(k.line(2).input.empty());
   EXPECT_EQ(k.link.portState(2), kPortRunning);
   for (int a = 0; a < 8; ++a) {
@@ -244,10 +246,10 @@ TEST(Polling, PowerAddressSwitchesPowerForBus0Only) {
   k.link.openInterfaces();
   for (int g = 0; g < 14; ++g) {
     k.line(1).push(B(8, 0));
-    k.cycles(1);
+    k.cycles(2);
   }
   k.line(1).push({0x80});
-  k.cycles(1);
+  k.cycles(2);
   EXPECT_EQ(k.state.mirror(0, 127), 0x80);
   EXPECT_EQ(k.state.centralPower.load(), 1);
   k.runFor(5);
@@ -271,7 +273,7 @@ TEST(Polling, EchoGuardKeepsOwnWriteAgainstAStaleAnswer) {
   EXPECT_NE(k.link.echoGuard(0, 3), 0u);
   // The interface answers group 0 with the old value of address 3 (0) but a new address 4.
   k.line(1).push({0, 0, 0, 0, 9, 0, 0, 0});
-  k.cycles(1);
+  k.cycles(2);
   EXPECT_EQ(k.state.mirror(0, 3), 0x55);
   EXPECT_EQ(k.state.mirror(0, 4), 9);
   // After 200 ms the guard has passed: a changed value is taken again.
@@ -279,7 +281,7 @@ TEST(Polling, EchoGuardKeepsOwnWriteAgainstAStaleAnswer) {
   k.line(1).input.clear();
   for (int g = 0; g < 15; ++g) {
     k.line(1).push(B(k.link.port(1).pollGroup == 127 ? 1 : 8, 0));
-    k.cycles(1);
+    k.cycles(2);
   }
   EXPECT_EQ(k.state.mirror(0, 3), 0);
   EXPECT_EQ(k.link.echoGuard(0, 3), 0u);

@@ -151,3 +151,71 @@ TEST(FccDevice, UnknownBusNumberStartsNoWrite) {
 
 }  // namespace
 }  // namespace kw::sim::test
+
+namespace kw::sim::test {
+namespace {
+
+// Any client of an FCC, byte by byte: what comes back and what is written.
+TEST(FccDevice, ExchangesOfAnyClient) {
+  using W = Client::Write;
+  auto fill = [](SimBus& bus) {
+    for (int a = 0; a < 127; ++a) {
+      bus.set(0, a, static_cast<uint8_t>(a * 5 + 3));
+      bus.set(1, a, static_cast<uint8_t>(a * 3 + 1));
+    }
+  };
+  SimBus filled;
+  fill(filled);
+  const Bytes frame = FccDevice(filled, 322).frame();
+  const Bytes busPart(frame.end() - 226, frame.end());
+  Bytes busPartOff = busPart;
+  busPartOff[112] = 0x00;  // the track power
+  const uint8_t ack = kFccAcknowledge;
+  auto cat = [](Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Tx> sends;
+    Bytes answer;
+    std::vector<W> writes;
+  };
+  const Case cases[] = {
+      {"this program's poll: the whole frame", {{{0x78, 0xC3}}}, frame, {}},
+      {"the bus part alone", {{{0x78, 0x03}}}, busPart, {}},
+      {"write SX0", {{{0x00, 0x85, 0x2A}}}, {ack}, {{0, 5, 0x2A}}},
+      {"write SX1 in three transmissions",
+       {{{0x01}}, {{0x85}}, {{0x2A}}},
+       {ack},
+       {{1, 5, 0x2A}}},
+      {"track power off through SX1 address 127",
+       {{{0x01, 0xFF, 0x00}}, {{0x78, 0x03}}},
+       cat({ack}, busPartOff),
+       {{1, 127, 0}}},
+      {"write whose address byte is lost: no write, the value is ignored",
+       {{{0x00, 0x85, 0x2A}, 1, 1}, {{0x78, 0x03}}},
+       busPart,
+       {}},
+      {"junk inside the poll: no answer, the next poll is answered",
+       {{{0x78, 0xC3}, 1, -1, 1}, {{0x78, 0x03}}},
+       busPart,
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Client client(5);
+    fill(client.bus);
+    Bytes got;
+    for (const Tx& t : c.sends) {
+      client.send(t.bytes, t.gapMs, t.lost, t.junk);
+      got = cat(got, client.after(0));
+    }
+    got = cat(got, client.after(50));
+    EXPECT_EQ(got, c.answer);
+    EXPECT_EQ(client.writes, c.writes);
+  }
+}
+
+}  // namespace
+}  // namespace kw::sim::test

@@ -145,16 +145,82 @@ TEST(Mc2004Device, WriteWithMarkerInSeparateTransmissionsIsAppliedAndReported) {
                         {0, 5, 0x3C}, {0, 5, 0x3C}, {1, 5, 0x41}}));
 }
 
-TEST(Mc2004Device, WriteWithoutItsMarkerIsNotTaken) {
+TEST(Mc2004Device, WritesGoToTheLastSelectedBus) {
+  // The selection stays, and a byte below 0x80 on its own is a read. (This used to take a
+  // write only right after its marker and ignore lone address bytes.)
   Rig rig(2, 38400);
   start(rig);
   after(rig.clock, *rig.port, 200);
   rig.send({0x85, 0x3C});
-  rig.send({0xF0, 0x05});  // the marker before a byte without bit 7 is no write either
+  rig.send({0xF1, 0x05});
   rig.send({0x86, 0x3D});
-  EXPECT_EQ(rig.bus->get(0, 5), 0);
-  EXPECT_EQ(rig.bus->get(0, 6), 0);
-  EXPECT_TRUE(after(rig.clock, *rig.port, 10).empty());
+  EXPECT_EQ(rig.bus->get(0, 5), 0x3C);
+  EXPECT_EQ(rig.bus->get(1, 6), 0x3D);
+  EXPECT_EQ(after(rig.clock, *rig.port, 10), (Bytes{0x80, 5, 0x3C, 0x05, 0x00}));
+}
+
+// Any client of an MC2004, byte by byte: what comes back and what is written.
+TEST(Mc2004Device, ExchangesOfAnyClient) {
+  using W = Client::Write;
+  auto v = [](int b, int a) { return static_cast<uint8_t>(b ? a * 3 + 1 : a * 5 + 3); };
+  auto fill = [&](SimBus& bus) {
+    for (int b = 0; b < 2; ++b)
+      for (int a = 0; a < 127; ++a) bus.set(b, a, v(b, a));
+  };
+  SimBus filled;
+  fill(filled);
+  const Bytes dump0 = dump(filled, 0);
+  auto cat = [](Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Tx> sends;
+    Bytes answer;
+    std::vector<W> writes;
+  };
+  const Case cases[] = {
+      {"read of an address", {{{0x3C}}}, {0x3C, v(0, 60)}, {}},
+      {"read of SX1 after its selection", {{{0xF1}}, {{0x3C}}}, {0x3C, v(1, 60)}, {}},
+      {"read of 127: the track power", {{{0x7F}}}, {0x7F, 0x80}, {}},
+      {"monitoring off, then the selected bus", {{{0x71, 0x00, 0x7E}}}, {0x7E, 0x00}, {}},
+      {"selected bus after 0xF1", {{{0xF1, 0x7E}}}, {0x7E, 0x01}, {}},
+      {"write without a selection goes to SX0", {{{0x95, 0x40}}}, {}, {{0, 21, 0x40}}},
+      {"one selection, two writes",
+       {{{0xF1}}, {{0x85, 0x01}}, {{0x86, 0x02}}},
+       {},
+       {{1, 5, 1}, {1, 6, 2}}},
+      {"the reset and the start: no byte of them is a read",
+       {{kReset}, {kStart, 200}},
+       dump0,
+       {}},
+      {"write value lost after the start: a read byte becomes the value",
+       {{kReset}, {kStart, 200}, {{0xF0, 0x85, 0x11, 0x3C}, 200, 2}},
+       cat(dump0, {0x80, 5, 0x3C}),
+       {{0, 5, 0x3C}}},
+      {"write address lost: its value is read",
+       {{{0xF0, 0x85, 0x3C}, 1, 1}},
+       {0x3C, v(0, 60)},
+       {}},
+      {"junk byte after the marker: read of the junk address, the write still goes",
+       {{{0xF0, 0x85, 0x3C}, 1, -1, 1}},
+       {kJunkByte, v(0, kJunkByte)},
+       {{0, 5, 0x3C}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Client client(2);
+    fill(client.bus);
+    Bytes got;
+    for (const Tx& t : c.sends) {
+      client.send(t.bytes, t.gapMs, t.lost, t.junk);
+      got = cat(got, client.after(0));
+    }
+    got = cat(got, client.after(200));
+    EXPECT_EQ(got, c.answer);
+    EXPECT_EQ(client.writes, c.writes);
+  }
 }
 
 TEST(Mc2004Device, WriteOfAddresses112And113AfterTheMarker) {

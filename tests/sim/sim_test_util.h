@@ -1,6 +1,7 @@
 // Small helpers for driving simulated devices from the host side on the virtual timeline.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/serial.h"
+#include "sim/devices.h"
 #include "sim/sim_device.h"
 #include "sim/sim_serial.h"
 
@@ -52,6 +54,52 @@ struct Rig {
   SimDevice* device = nullptr;
   SimBus* bus = nullptr;
   std::unique_ptr<SerialPort> port;
+};
+
+// A client of a simulated device that is not the program's bus link: it drives the
+// device itself on a timeline of its own, the way any other program on the port would.
+struct Client {
+  explicit Client(int protocolClass, int frameSize = 322)
+      : device(makeDevice(protocolClass, bus, frameSize)) {
+    device->setWriteObserver([this](int b, int a, uint8_t v) { writes.push_back({b, a, v}); });
+  }
+  // One transmission, after `gapMs` of quiet line; `lost` and `junk` spoil it on the way
+  // (Faults::lostHostByte, Faults::junkHostByte).
+  void send(const Bytes& bytes, uint32_t gapMs = 0, int lost = -1, int junk = -1) {
+    wait(gapMs);
+    device->faults.lostHostByte = lost;
+    device->faults.junkHostByte = junk;
+    device->receive(bytes, now);
+  }
+  // Lets `ms` pass a millisecond at a time, as a port does, so that the device notices
+  // its bus in time.
+  void wait(uint32_t ms) {
+    for (uint32_t i = 0; i < ms; ++i) device->tick(++now);
+  }
+  // Lets `ms` pass and takes everything that has arrived.
+  Bytes after(uint32_t ms) {
+    wait(ms);
+    Bytes out(static_cast<size_t>(std::max(0, device->available(now))));
+    out.resize(device->read(out.data(), out.size(), now));
+    return out;
+  }
+
+  struct Write {
+    int bus, address, value;
+    bool operator==(const Write&) const = default;
+  };
+  SimBus bus;
+  std::unique_ptr<SimDevice> device;
+  std::vector<Write> writes;  // the host writes the device carried out
+  Tick now = 1000;
+};
+
+// One step of a client in a table: a transmission after a quiet gap, maybe spoilt.
+struct Tx {
+  Bytes bytes;
+  uint32_t gapMs = 1;
+  int lost = -1;
+  int junk = -1;
 };
 
 inline Bytes readRequest(uint8_t group) {
