@@ -95,7 +95,7 @@ class DialogControls {
 
   void add(ControlKind kind, int id, Rect r, const std::string& text,
            std::vector<std::string> items = {}, Align align = Align::Left) {
-    ControlSpec s = spec(kind, id, r, text);
+    ControlSpec s = controlSpec(kind, id, r, text);
     s.align = align;
     s.items = std::move(items);
     ui_.createControl(kWindow, s);
@@ -117,14 +117,14 @@ class DialogControls {
     ui_.setState(kWindow, id, on ? 1 : 0);
   }
   void button(int id, Rect r, const std::string& caption, bool isDefault = false) {
-    ControlSpec s = spec(ControlKind::Button, id, r, caption);
+    ControlSpec s = controlSpec(ControlKind::Button, id, r, caption);
     s.defaultButton = isDefault;
     ui_.createControl(kWindow, s);
   }
   void tip(int id, const std::string& text) { ui_.setTooltip(kWindow, id, text, {}, 0); }
 
  private:
-  ControlSpec spec(ControlKind kind, int id, Rect r, const std::string& text) const {
+  ControlSpec controlSpec(ControlKind kind, int id, Rect r, const std::string& text) const {
     ControlSpec s;
     s.kind = kind;
     s.id = id;
