@@ -95,15 +95,8 @@ class DialogControls {
 
   void add(ControlKind kind, int id, Rect r, const std::string& text,
            std::vector<std::string> items = {}, Align align = Align::Left) {
-    ControlSpec s;
-    s.kind = kind;
-    s.id = id;
-    s.rect = r;
-    s.text = text;
-    s.parent = parent_;
-    s.page = parent_ != 0 ? page_ : 0;
+    ControlSpec s = controlSpec(kind, id, r, text);
     s.align = align;
-    s.multiLine = kind == ControlKind::TabControl;  // tabs on several rows if needed
     s.items = std::move(items);
     ui_.createControl(kWindow, s);
   }
@@ -123,12 +116,26 @@ class DialogControls {
     add(ControlKind::CheckBox, id, r, caption);
     ui_.setState(kWindow, id, on ? 1 : 0);
   }
-  void button(int id, Rect r, const std::string& caption) {
-    add(ControlKind::Button, id, r, caption);
+  void button(int id, Rect r, const std::string& caption, bool isDefault = false) {
+    ControlSpec s = controlSpec(ControlKind::Button, id, r, caption);
+    s.defaultButton = isDefault;
+    ui_.createControl(kWindow, s);
   }
   void tip(int id, const std::string& text) { ui_.setTooltip(kWindow, id, text, {}, 0); }
 
  private:
+  ControlSpec controlSpec(ControlKind kind, int id, Rect r, const std::string& text) const {
+    ControlSpec s;
+    s.kind = kind;
+    s.id = id;
+    s.rect = r;
+    s.text = text;
+    s.parent = parent_;
+    s.page = parent_ != 0 ? page_ : 0;
+    s.multiLine = kind == ControlKind::TabControl;  // tabs on several rows if needed
+    return s;
+  }
+
   Ui& ui_;
   int parent_ = 0;
   int page_ = 0;
@@ -139,7 +146,7 @@ void buildButtons(AppContext& ctx, DialogControls& d) {
   const LanguageTexts& t = ctx.texts;
   d.onWindow();
   d.button(kApply, {55, 395, 90, 26}, t.setup(2));
-  d.button(kClose, {145, 395, 90, 26}, t.setup(4));
+  d.button(kClose, {145, 395, 90, 26}, t.setup(4), true);  // Enter closes the dialog
   d.button(kDeviceManager, {330, 395, 98, 26}, t.setup(157));
   d.tip(kApply, t.setup(3));
   d.tip(kClose, t.setup(5));

@@ -15,6 +15,8 @@ constexpr int kMain = win::kMain;
 
 // A backup is a few hundred bytes; a bigger file is not one and is not read whole.
 constexpr int64_t kMaxFileBytes = 64 * 1024;
+// A file that is not whole records: nothing of it is written into the module.
+constexpr int kDamagedBackupText = 33;
 // The module shows the values of a parameter this long after its number was written.
 constexpr uint32_t kSaveWaitMs = 800;
 
@@ -62,8 +64,9 @@ struct BusStep {
   uint32_t ms;
 };
 
-// Sub-type 18 takes every parameter as it was read, except the version (12), whose only
-// writable byte is the one on address 2, and 10, which the module does not take.
+// Sub-type 18 takes every record as it was read, except the version (12), whose only
+// writable byte is the one on address 2, and 10, which the module does not take. Only
+// the records written in full move the bar on.
 std::vector<BusStep> restoreSteps18(const BackupRecord& r, bool& advances) {
   const int n = r.parameter;
   advances = false;
@@ -71,7 +74,7 @@ std::vector<BusStep> restoreSteps18(const BackupRecord& r, bool& advances) {
     if (r.a2 > 0) return {{0, 12, 700}, {2, r.a2, 200}};
     return {};
   }
-  if (n < 1 || n > 11 || n == 10) return {};  // no parameter a saved file holds
+  if (n == 10) return {};
   advances = true;
   return {{0, n, 700}, {1, r.a1, 200}, {2, r.a2, 200}, {3, r.a3, 200}};
 }
@@ -360,11 +363,16 @@ void restoreModuleBackup(AppContext& ctx, int subtype) {
   if (!requireProgrammingMode(ctx)) return;
   const std::optional<std::string> name = askFile(ctx, 526, false);
   if (!name) return;
-  const std::optional<std::string> bytes = readBackup(ctx, *name);
-  if (!bytes) return;
-  const std::optional<std::vector<BackupRecord>> records = restoreRecords(*bytes);
+  // Far too big to be a backup: as damaged as one cut short, not one that cannot be read.
+  const bool tooBig = ctx.system.fileSize(*name) > kMaxFileBytes;
+  const std::optional<std::string> bytes = tooBig ? std::nullopt : ctx.system.readFile(*name);
+  if (!tooBig && !bytes) return;
+  const std::optional<std::vector<BackupRecord>> records =
+      bytes ? restoreRecords(*bytes) : std::nullopt;
   if (!records) {
-    ctx.ui.messageBox(kMain, ctx.text(556), ctx.text(557), mb::kOk | mb::kIconError);
+    ctx.ui.messageBox(kMain, ctx.text(526),
+                      ctx.text(kDamagedBackupText) + "\n\n   " + *name + "   ",
+                      mb::kOk | mb::kIconError);
     return;
   }
 

@@ -1,6 +1,7 @@
 #include "forms/turntable_files.h"
 
 #include <functional>
+#include <utility>
 
 #include "config/ini.h"
 #include "platform/text_encoding.h"
@@ -15,11 +16,15 @@ constexpr int kLargestStep = 65535;  // what the module's two bytes hold
 constexpr size_t kPatternDigits = 8;
 constexpr int kFieldCap = 1000000;
 
-// Settings keys hold bytes; anything else in the file counts as missing.
+// Settings keys hold bytes.
 constexpr long long kLargestByte = 255;
 
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
 // Lines at LF, a CR before it dropped; the empty piece after a last line end is no line.
+// An editor may have put a byte-order mark before the first line; it is no part of it.
 std::vector<std::string_view> fileLines(std::string_view bytes) {
+  if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) bytes.remove_prefix(kUtf8Mark.size());
   std::vector<std::string_view> lines;
   forEachLine(bytes, [&](std::string_view line) {
     if (lines.size() < kTrackLines) lines.push_back(line);
@@ -62,9 +67,21 @@ std::optional<std::string> patternText(std::string_view line) {
   return std::string(line);
 }
 
-int byteKey(const IniDocument& doc, const std::string& group, const std::string& key, int def) {
-  const int64_t v = doc.integer(group, key, def);
-  return v >= 0 && v <= kLargestByte ? static_cast<int>(v) : def;
+// A key's byte value, or the default when the key is missing or empty. False (with the entry in
+// `bad`) when the key is there but holds no value 0..255: a file that says 256 must not
+// quietly put something else into the form.
+bool byteKey(const IniDocument& doc, const std::string& group, const std::string& key, int& value,
+             std::string& bad) {
+  const std::optional<std::string> text = doc.value(group, key);
+  // A key without a value says no more than a missing one.
+  if (!text || trimmed(*text).empty()) return true;
+  const std::optional<int64_t> v = leadingInteger(*text);
+  if (v && *v >= 0 && *v <= kLargestByte) {
+    value = static_cast<int>(*v);
+    return true;
+  }
+  bad = key + " = " + std::string(trimmed(*text));
+  return false;
 }
 
 }  // namespace
@@ -95,18 +112,25 @@ std::string settingsFileBytes(const SettingsFileNames& names, const TurntableSet
   return utf8ToCp1252(w.text());
 }
 
-std::optional<TurntableSettings> parseSettingsFile(std::string_view bytes,
-                                                   const SettingsFileNames& names) {
+SettingsFileRead readSettingsFile(std::string_view bytes, const SettingsFileNames& names) {
+  SettingsFileRead r;
   const IniDocument doc = IniDocument::parse(decodeTextFile(bytes));
-  if (!doc.hasGroup(names.group)) return std::nullopt;
-  const TurntableSettings defaults;
-  TurntableSettings s;
-  s.address = byteKey(doc, names.group, names.address, defaults.address);
-  s.mode = byteKey(doc, names.group, names.mode, defaults.mode);
-  s.ramp = byteKey(doc, names.group, names.ramp, defaults.ramp);
-  s.speed = byteKey(doc, names.group, names.speed, defaults.speed);
-  s.tracks = byteKey(doc, names.group, kTracksKey, defaults.tracks);
-  return s;
+  if (!doc.hasGroup(names.group)) return r;
+  TurntableSettings& s = r.settings;
+  const std::string tracksKey = kTracksKey;
+  const std::pair<const std::string&, int&> keys[] = {{names.address, s.address},
+                                                      {names.mode, s.mode},
+                                                      {names.ramp, s.ramp},
+                                                      {names.speed, s.speed},
+                                                      {tracksKey, s.tracks}};
+  for (const auto& [key, value] : keys) {
+    if (!byteKey(doc, names.group, key, value, r.badEntry)) {
+      r.outcome = SettingsFileRead::Outcome::ValueOutOfRange;
+      return r;
+    }
+  }
+  r.outcome = SettingsFileRead::Outcome::Read;
+  return r;
 }
 
 std::string linesFileBytes(const std::vector<std::string>& lines) {
@@ -125,6 +149,13 @@ std::optional<std::vector<std::string>> parseStepTable(std::string_view bytes) {
 
 std::optional<std::vector<std::string>> parsePatterns(std::string_view bytes) {
   return parseLines(bytes, patternText);
+}
+
+std::string patternLine(const std::string& field) {
+  std::string line;
+  for (size_t i = 0; i < field.size() && i < kPatternDigits; ++i)
+    line += field[i] == '1' ? '1' : '0';
+  return line;
 }
 
 }  // namespace kw

@@ -3,11 +3,13 @@
 //
 // Reading checks that a file is of the kind asked for before anything of it is used, so
 // a wrong or damaged file changes nothing in the form:
-// - settings: the file must hold the turntable group; a missing or unusable key (no
-//   number, or not a byte value) gives the key's default;
+// - settings: the file must hold the turntable group; a missing key gives the key's
+//   default (so does one without a value), a key whose value is no byte (0..255)
+//   refuses the file;
 // - step table: every line used is empty or a step of at most five digits up to 65535;
 // - output patterns: every line used is empty or up to eight binary digits.
-// Only the first 48 lines are used, as many as there are; more are ignored.
+// Only the first 48 lines are used, as many as there are; more are ignored. A UTF-8
+// byte-order mark before the first line is passed over.
 #pragma once
 
 #include <optional>
@@ -41,8 +43,15 @@ struct TurntableSettings {
 };
 
 std::string settingsFileBytes(const SettingsFileNames& names, const TurntableSettings& s);
-std::optional<TurntableSettings> parseSettingsFile(std::string_view bytes,
-                                                   const SettingsFileNames& names);
+
+// What a settings file gives: its settings, or why it gives none.
+struct SettingsFileRead {
+  enum class Outcome { Read, NotASettingsFile, ValueOutOfRange };
+  Outcome outcome = Outcome::NotASettingsFile;
+  TurntableSettings settings;  // with Read
+  std::string badEntry;        // with ValueOutOfRange: "key = value" as the file has it
+};
+SettingsFileRead readSettingsFile(std::string_view bytes, const SettingsFileNames& names);
 
 // One line per entry, each ended by CR LF; a line break inside an entry is dropped so the
 // file keeps one line per track.
@@ -51,6 +60,11 @@ std::string linesFileBytes(const std::vector<std::string>& lines);
 // of the kind.
 std::optional<std::vector<std::string>> parseStepTable(std::string_view bytes);
 std::optional<std::vector<std::string>> parsePatterns(std::string_view bytes);
+
+// The line a pattern field is saved as: what the module takes of it, so that loading the
+// file gives the same pattern. Only a "1" switches an output on; any other character of
+// the field stands for an output that stays off and is saved as "0".
+std::string patternLine(const std::string& field);
 
 // The value of a field as the files and the distribution count it: its leading digits
 // (none gives 0), capped far above any step so that sums cannot overflow.

@@ -113,20 +113,41 @@ std::optional<std::string> askForFile(AppContext& ctx, bool save, FileKind kind)
   return path;
 }
 
-// "The file cannot be opened: <name> (please check ...)", for a file that cannot be read
-// or written and for one that is not of the kind asked for.
+// Texts of the refusals: a file that cannot be read or written, a file that is not of
+// the kind asked for, and a settings file with a value no byte can hold.
+constexpr int kCannotOpenText = 524;
+constexpr int kCannotOpenHint = 525;
+constexpr int kWrongKindText = 34;
+constexpr int kOutOfRangeText = 35;
+
+std::string namedFile(const std::string& path) { return "\n\n   " + path + "   "; }
+
+// "The file cannot be opened: <name> (please check ...)".
 void fileRefused(AppContext& ctx, int title, const std::string& path) {
-  message(ctx, title, ctx.text(524) + "\n\n   " + path + "   \n\n" + ctx.text(525),
+  message(ctx, title,
+          ctx.text(kCannotOpenText) + namedFile(path) + "\n\n" + ctx.text(kCannotOpenHint),
           mb::kIconError);
+}
+
+// A file that was read but is no turntable file of the kind the button is for.
+void wrongKind(AppContext& ctx, const std::string& path) {
+  message(ctx, kOpenTitle, ctx.text(kWrongKindText) + namedFile(path), mb::kIconError);
 }
 
 // The bytes of a turntable file, or nothing (after the message) when it cannot be read
 // or is far too large to be one.
 std::optional<std::string> readTurntableFile(AppContext& ctx, const std::string& path) {
-  std::optional<std::string> bytes;
-  if (ctx.system.fileSize(path) <= kTurntableFileLimit) bytes = ctx.system.readFile(path);
-  if (!bytes || static_cast<long long>(bytes->size()) > kTurntableFileLimit) {
+  if (ctx.system.fileSize(path) > kTurntableFileLimit) {
+    wrongKind(ctx, path);
+    return std::nullopt;
+  }
+  std::optional<std::string> bytes = ctx.system.readFile(path);
+  if (!bytes) {
     fileRefused(ctx, kOpenTitle, path);
+    return std::nullopt;
+  }
+  if (static_cast<long long>(bytes->size()) > kTurntableFileLimit) {
+    wrongKind(ctx, path);
     return std::nullopt;
   }
   return bytes;
@@ -145,7 +166,7 @@ bool loadLines(AppContext& ctx, FileKind kind, int first, Parse parse) {
   if (!bytes) return false;
   const std::optional<std::vector<std::string>> lines = parse(*bytes);
   if (!lines) {
-    fileRefused(ctx, kOpenTitle, *path);
+    wrongKind(ctx, *path);
     return false;
   }
   for (size_t i = 0; i < lines->size(); ++i)
@@ -167,17 +188,24 @@ void loadSettings(AppContext& ctx) {
   if (!path) return;
   const std::optional<std::string> bytes = readTurntableFile(ctx, *path);
   if (!bytes) return;
-  const std::optional<TurntableSettings> s = parseSettingsFile(*bytes, settingsNames(ctx));
-  if (!s) {
-    fileRefused(ctx, kOpenTitle, *path);
+  const SettingsFileRead read = readSettingsFile(*bytes, settingsNames(ctx));
+  if (read.outcome == SettingsFileRead::Outcome::NotASettingsFile) {
+    wrongKind(ctx, *path);
     return;
   }
+  if (read.outcome == SettingsFileRead::Outcome::ValueOutOfRange) {
+    message(ctx, kOpenTitle,
+            ctx.text(kOutOfRangeText) + namedFile(*path) + "\n\n   " + read.badEntry,
+            mb::kIconError);
+    return;
+  }
+  const TurntableSettings& s = read.settings;
   Ui& ui = ctx.ui;
-  ui.setText(kMain, kAddressField, std::to_string(s->address));
-  ui.setText(kMain, kModeField, std::to_string(s->mode));
-  ui.setText(kMain, kRampField, std::to_string(s->ramp));
-  ui.setText(kMain, kSpeedField, std::to_string(s->speed));
-  ui.setText(kMain, kTracksLabel, std::to_string(s->tracks));
+  ui.setText(kMain, kAddressField, std::to_string(s.address));
+  ui.setText(kMain, kModeField, std::to_string(s.mode));
+  ui.setText(kMain, kRampField, std::to_string(s.ramp));
+  ui.setText(kMain, kSpeedField, std::to_string(s.speed));
+  ui.setText(kMain, kTracksLabel, std::to_string(s.tracks));
   notePositionPanel(ctx);
 }
 
@@ -375,7 +403,12 @@ void stepTableTool(AppContext& ctx, int button) {
 void patternTool(AppContext& ctx, int button) {
   switch (button) {
     case 2307: loadLines(ctx, kPatternFile, ctl::kFirstPattern, parsePatterns); break;
-    case 2308: saveLines(ctx, kPatternFile, fieldTexts(ctx, ctl::kFirstPattern)); break;
+    case 2308: {
+      std::vector<std::string> lines = fieldTexts(ctx, ctl::kFirstPattern);
+      for (std::string& line : lines) line = patternLine(line);
+      saveLines(ctx, kPatternFile, lines);
+      break;
+    }
     case 2309:
     case 2310:
       for (int s = 0; s < ctl::kStepCount; ++s) {

@@ -11,6 +11,17 @@ void HeadlessUi::inject(const UiEvent& e) {
   events_.push_back(e);
 }
 
+void HeadlessUi::pressEnter(int window) {
+  Lock l(mutex_);
+  auto w = windows_.find(window);
+  if (w == windows_.end()) return;
+  for (const auto& [id, c] : w->second.controls) {
+    if (c.desc.kind != ControlKind::Button || !c.desc.defaultButton) continue;
+    if (c.enabled && c.visible) events_.push_back({EventType::Click, window, id, 0, 0});
+    return;
+  }
+}
+
 void HeadlessUi::injectAt(Tick when, const UiEvent& e) {
   Lock l(mutex_);
   timed_.emplace_back(when, e);

@@ -67,6 +67,9 @@ class HeadlessUi final : public Ui {
   // --- Test side -------------------------------------------------------------------
   void inject(const UiEvent& e);  // delivered by the next poll/wait
   void injectAt(Tick when, const UiEvent& e);  // delivered once the clock reaches `when`
+  // The Enter key in `window`: a click of its default button, when it has one that is
+  // enabled and shown; nothing otherwise.
+  void pressEnter(int window);
   // Scripted answers, used in order; when the script is empty the answer is `defaultAnswer`
   // (OK for OK boxes, this value for Yes/No boxes).
   void answerNext(int answer) { answers_.push_back(answer); }

@@ -90,6 +90,7 @@ struct ControlSpec {
   int rangeMin = 0;         // Slider, Spin, ProgressBar
   int rangeMax = 100;
   std::vector<std::string> items;  // DropDown items, TabControl page captions
+  bool defaultButton = false;      // Button: the Enter key in its window clicks it
 };
 
 enum class EventType {

@@ -107,6 +107,12 @@ TEST(FactoryValues, EveryFamilyAndSubtype) {
       {"4/2350 with extensions", 4, 1, {{2354, 2354, "7"}}, {{2418, 2418, 1}, {2435, 2482, 1}},
        {{2339, 2339, "10"}, {2419, 2434, "255"}, {2354, 2354, "7"}},
        {{2435, 2482, 0}}},
+      // Without its extensions only the fields of both sub-types change; the extension
+      // fields of 2350 and those of 2348 keep what they had.
+      {"4/2350 without extensions", 4, 1, {{2419, 2434, "7"}, {2354, 2354, "7"}},
+       {{2418, 2418, 0}, {2435, 2482, 1}, {2353, 2353, 1}, {2370, 2370, 1}},
+       {{2339, 2339, "10"}, {2344, 2344, "00000000"}, {2419, 2434, "7"}, {2354, 2354, "7"}},
+       {{2341, 2341, 0}, {2342, 2342, 1}, {2343, 2343, 3}, {2435, 2482, 1}, {2370, 2370, 1}}},
       {"5", 5, -1, {}, {{2520, 2520, 0}, {2521, 2521, 1}, {2523, 2523, 0}, {2522, 2522, 1}},
        {{2527, 2527, "(0,7 - 2,1)"}},
        {{2520, 2520, 1}, {2521, 2521, 0}, {2523, 2523, 1}, {2522, 2522, 0}}},
@@ -122,6 +128,7 @@ TEST(FactoryValues, EveryFamilyAndSubtype) {
     if (c.family == 5) {  // the second timing scale shown, as its option's click leaves it
       h.ui.inject({EventType::Click, kMain, 2521, 0});
       h.run(60);
+      h.ui.setImage(kMain, 2526, 6);  // its picture, whatever the click did with it
     }
     for (const Texts& b : c.beforeTexts)
       for (int id = b.first; id <= b.last; ++id) h.ui.setText(kMain, id, b.text);
@@ -140,8 +147,10 @@ TEST(FactoryValues, EveryFamilyAndSubtype) {
     if (c.focus >= 0) {
       EXPECT_EQ(h.ui.focus().second, c.focus);
     }
-    if (c.family == 5) {
+    if (c.family == 5) {  // the caption above, and the scale's field and picture with it
       EXPECT_TRUE(h.ui.enabled(kMain, 2517));
+      ASSERT_NE(h.ui.control(kMain, 2526), nullptr);
+      EXPECT_EQ(h.ui.control(kMain, 2526)->image, 8);
     }
   }
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -253,6 +255,58 @@ TEST(ModuleFileLoad, CodesChooseTheItemsOfTheirRows) {
   }
 }
 
+// Every code 00..99 in every pair row of every kind, against the rule written out here
+// on its own: the item whose text is language text 150 + code (kind 0) or 650 + code
+// (kinds 1 and 2; in their output rows 01..20 and 01..18 code 17 counts as 27, text 677).
+// Only where that text is no item of the row's list is the item that carries the code
+// taken. One exception: where the rule's item carries another code (27 would load as 17
+// in an output row), the file's own code wins, or the row gets no function, so that a
+// loaded file never programs a code it does not hold. A symmetric round trip would not
+// see a rule wrong in both directions; this test would.
+TEST(ModuleFileLoad, EveryCodeSelectsTheItemOfItsLanguageText) {
+  for (const Kind& k : kinds()) {
+    SCOPED_TRACE(k.kind);
+    FilesHarness h;
+    h.show(k);
+    for (size_t line = 0; line < k.rows.size(); ++line) {
+      const Row& r = k.rows[line];
+      if (r.list == 0) continue;
+      const std::vector<std::string> items = h.ui.items(kMain, r.list);
+      const bool outputRow = k.kind != 0 && r.number <= 20;
+      for (int code = 0; code <= 99; ++code) {
+        const int number = (k.kind == 0 ? 150 : 650) + (outputRow && code == 17 ? 27 : code);
+        auto carries = [](const std::string& item, int c) {
+          return item.size() >= 2 && std::isdigit(static_cast<unsigned char>(item[0])) &&
+                 std::isdigit(static_cast<unsigned char>(item[1])) &&
+                 (item[0] - '0') * 10 + (item[1] - '0') == c;
+        };
+        std::string expected;
+        const auto own = std::find(items.begin(), items.end(), t(number));
+        if (own != items.end() && carries(*own, code)) {
+          expected = *own;
+        } else {
+          for (const std::string& item : items)
+            if (code > 0 && carries(item, code)) {
+              expected = item;
+              break;
+            }
+        }
+        h.ui.setSelection(kMain, r.list, 0);
+        ASSERT_TRUE(applyModuleFile(*h.ctx, k.kind, fileOf(k, {{line, "5, " + nn(code) + ": x"}})));
+        ASSERT_EQ(h.text(r.list), expected) << "line " << r.number << " code " << code;
+      }
+    }
+    EXPECT_TRUE(h.ui.messages.empty());
+  }
+  // The cases the exception is for, and what the plain rule would have chosen.
+  FilesHarness h;
+  const Kind& k2 = kinds()[2];
+  h.show(k2);
+  h.load(k2, fileOf(k2, {{0, "5, 27: x"}, {1, "5, 27: x"}}));
+  EXPECT_EQ(h.text(2172), t(676));  // an A row has function 27 (the rule: t(677), 17)
+  EXPECT_EQ(h.text(2173), "");      // a B row has none (the rule: t(677), 17)
+}
+
 TEST(ModuleFileLoad, WrongFilesAreRefusedAndChangeNothing) {
   const std::string files[] = {fileOf(kinds()[0]),  // another kind
                                fileOf(kinds()[2]),
@@ -277,8 +331,32 @@ TEST(ModuleFileLoad, WrongFilesAreRefusedAndChangeNothing) {
   }
 }
 
+// What a kind-2 row shows when its line (as saved: "NN, address, item" or "NN, value, ")
+// is cut after `keep` characters: as much of the address as is left (a single row keeps
+// the blank before it), and the item of the code as far as its digits are left: both
+// digits give the saved item, one digit d the item of code d, none no function.
+struct CutRow {
+  std::string field;
+  std::string item;
+};
+CutRow cutRow(const std::string& line, size_t keep, bool single) {
+  const size_t addressEnd = line.find(", ", 4);
+  const std::string address = keep > 4 ? line.substr(4, std::min(keep, addressEnd) - 4) : "";
+  CutRow r;
+  r.field = single ? (keep >= 4 ? " " + address : "") : address;
+  if (single) return r;
+  const size_t itemStart = addressEnd + 2;
+  const size_t digits = keep > itemStart ? keep - itemStart : 0;
+  if (digits >= 2) {
+    r.item = line.substr(itemStart);
+  } else if (digits == 1 && line[itemStart] != '0') {
+    r.item = t(650 + (line[itemStart] - '0'));
+  }
+  return r;
+}
+
 // Cut at every byte: a file without its whole marker loads nothing; otherwise the lines
-// that are there load, and the rows after the cut are emptied.
+// that are there load, the cut line as far as it goes, and the rows after it are emptied.
 TEST(ModuleFileLoad, CutAtEveryByte) {
   FilesHarness h;
   const Kind& k = kinds()[2];
@@ -289,6 +367,7 @@ TEST(ModuleFileLoad, CutAtEveryByte) {
   applyModuleFile(*h.ctx, 2, full);
   const Snapshot complete = snapshot(h.ui);
 
+  size_t cutRows = 0;
   for (size_t cut = 0; cut < full.size(); ++cut) {
     SCOPED_TRACE(cut);
     h.fill(k, [](int, size_t) { return 3; });
@@ -312,9 +391,26 @@ TEST(ModuleFileLoad, CutAtEveryByte) {
           EXPECT_EQ(h.text(c), "") << c;
         }
       }
+      if (lineStart < cut && cut < lineEnd) {
+        const CutRow want =
+            cutRow(full.substr(lineStart, lineEnd - lineStart), cut - lineStart, r.list == 0);
+        EXPECT_EQ(h.text(r.field), want.field) << r.field;
+        if (r.list != 0) {
+          EXPECT_EQ(h.text(r.list), want.item) << r.list;
+        }
+        ++cutRows;
+      }
       lineStart = lineEnd + 2;
     }
   }
+  // Every byte inside a line but its last was a cut in a line.
+  size_t inside = 0;
+  for (size_t pos = full.find("\r\n") + 2; pos < full.size();) {
+    const size_t end = full.find("\r\n", pos);
+    inside += end - pos - 1;
+    pos = end + 2;
+  }
+  EXPECT_EQ(cutRows, inside);
 }
 
 // Values at the field limit, with blanks before, inside and after them: the first load
@@ -349,6 +445,20 @@ TEST(ModuleFileLoad, LinesEndedByLineFeedOrReturnAlone) {
     EXPECT_EQ(h.text(2107), t(656));
     EXPECT_EQ(h.text(2088), "");
   }
+}
+
+// A file an editor saved as UTF-8 begins with a byte-order mark: it is passed over, and
+// the texts after it are read as UTF-8.
+TEST(ModuleFileLoad, AByteOrderMarkIsPassedOver) {
+  FilesHarness h;
+  const Kind& k = kinds()[1];
+  h.show(k);
+  h.load(k, "\xEF\xBB\xBF-8322-\r\n01, 7, 05: x\r\n02, 8\xC3\xA4, 06\r\n");
+  EXPECT_TRUE(h.ui.messages.empty());
+  EXPECT_EQ(h.text(2086), "7");
+  EXPECT_EQ(h.text(2106), t(655));
+  EXPECT_EQ(h.text(2087), "8\xC3\xA4");
+  EXPECT_EQ(h.text(2107), t(656));
 }
 
 TEST(ModuleFileDialogs, TitlesPatternsAndProposedNames) {

@@ -379,6 +379,29 @@ TEST_F(SettingsDialog, CloseWith119ChangesNothing) {
   EXPECT_EQ(h.system.writes, 0);
 }
 
+// 119 is the default button: Enter closes the dialog as 119 does, taking nothing from
+// its controls; apply (118) and the device manager (427) are never what Enter presses.
+TEST_F(SettingsDialog, EnterPressesTheDefaultButton119) {
+  fake.lines[1];
+  start("[Bus2Com]\r\nBus1Com = 1\r\nBus1Akt = 1\r\n");
+  const SuitePreferences before = h.ctx->suite;
+  openByMenu();
+  EXPECT_TRUE(control(kClose).desc.defaultButton);
+  EXPECT_FALSE(control(kApply).desc.defaultButton);
+  EXPECT_FALSE(control(kDeviceManager).desc.defaultButton);
+  h.ui.setSelection(kDlg, kFirstBusPort, 4);
+  h.ui.setState(kDlg, kFirstBusSx1, 1);
+  h.ui.pressEnter(kDlg);
+  h.run(1);
+  EXPECT_FALSE(h.ui.windowOpen(kDlg));
+  for (int b = 0; b < kBusSlots; ++b)
+    EXPECT_EQ(busTuple(h.ctx->suite.busTable[b]), busTuple(before.busTable[b])) << b;
+  EXPECT_EQ(h.system.writes, 0);
+  // Enter in the main window, which has no default button, clicks nothing.
+  h.ui.pressEnter(win::kMain);
+  EXPECT_EQ(h.ui.pendingEvents(), 0);
+}
+
 TEST_F(SettingsDialog, TextsComeFromTheSettingsFileOfTheCurrentLanguage) {
   h.system.files[kProgramPreferencesFile] = "[Sprache]\r\nSprache = 2\r\n";
   start();
@@ -445,6 +468,23 @@ TEST_F(SettingsDialog, APortThatDoesNotOpenSaysWhyInTooltipAndStatusPopup) {
   EXPECT_EQ(lines[6], hint);
   EXPECT_EQ(portProblemLines(4, "", PortProblem::NoDevice, 4),
             std::vector<std::string>{"Com 4: aucun p\xC3\xA9riph\xC3\xA9rique attribu\xC3\xA9"});
+}
+
+// The device manager is started and left to itself: the dialog goes on at once, and the
+// next click reaches it without waiting for the device manager to close.
+TEST_F(SettingsDialog, DeviceManagerIsNotWaitedFor) {
+  h.system.installedPrograms = {"/usr/bin/hardinfo"};
+  start();
+  openByMenu();
+  h.ui.inject({EventType::Click, kDlg, kDeviceManager, 0, 0});
+  h.ui.inject({EventType::Click, kDlg, kClose, 0, 0});
+  h.run(1);
+#ifdef _WIN32
+  EXPECT_EQ(h.system.openedDocuments, std::vector<std::string>{"devmgmt.msc"});
+#else
+  EXPECT_EQ(h.system.startedPrograms, std::vector<std::string>{"/usr/bin/hardinfo"});
+#endif
+  EXPECT_FALSE(h.ui.windowOpen(kDlg));
 }
 
 TEST_F(SettingsDialog, DeviceManagerButtonStartsAnInstalledDeviceViewer) {

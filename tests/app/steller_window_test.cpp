@@ -125,6 +125,19 @@ TEST_F(StellerWindow, BitButtonsWriteTheAddressValueWithTheirBitChanged) {
   }
 }
 
+// The value a bit button changes is the one of the current bus, not of bus 0.
+TEST_F(StellerWindow, ABitWriteTakesTheValueOfTheCurrentBus) {
+  start("[Bus]\r\nBus = 2\r\n");
+  ASSERT_EQ(h.ctx->currentBus(), 2);
+  menu14();
+  liveRow(0, 20);
+  holdBusThread();
+  h.ctx->bus.setMirror(0, 20, 0xF0);
+  h.ctx->bus.setMirror(2, 20, 5);
+  event(EventType::Click, bitButton(0, 1), 1);
+  EXPECT_EQ(h.ctx->queue.take(), (BusRequest{2, 20, 7}));
+}
+
 TEST_F(StellerWindow, TheClickDecidesEvenWhenTheBusHasPutTheButtonBack) {
   start();
   menu14();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,28 @@ TEST(BackupSave, NeedsProgrammingModeAndAFileName) {
   EXPECT_EQ(h.system.writes, 0);
 }
 
+// The file is written once, whole, after the last answer: a backup that is there stays
+// as it was while the module is read, so a run that never ends leaves it untouched.
+TEST(BackupSave, WrittenWholeAtTheEnd) {
+  ModuleHarness h;
+  h.boot();
+  h.showFamily(1, kTab18);
+  h.programmingModeOn();
+  h.system.files[kFile] = "old";
+  std::vector<std::string> during;
+  auto inner = h.onWrite;
+  h.onWrite = [&](int address, int value) {
+    during.push_back(h.system.files[kFile]);
+    if (inner) inner(address, value);
+  };
+  const int writesBefore = h.system.writes;
+  h.ui.fileDialogNext(kFile);
+  h.press(k18.save, 12 * 800 + 500);
+  EXPECT_EQ(during, std::vector<std::string>(12, "old"));
+  EXPECT_EQ(h.system.writes, writesBefore + 1);
+  EXPECT_EQ(h.system.files[kFile].size(), 12u * 19u);
+}
+
 TEST(BackupSave, AFileThatCannotBeWrittenIsReported) {
   ModuleHarness h;
   h.boot();
@@ -155,8 +178,11 @@ TEST(BackupRestore, WritesOfEachRecord) {
        {700, 200, 200}},
       {"18: version without a second byte", kTab18, {"12, 030, 000, 000"}, {}, {}},
       {"18: version with a second byte", kTab18, {"12, 030, 007, 000"}, {{0, 12}, {2, 7}}, {700}},
-      {"18: parameter 10 and numbers no file holds", kTab18,
-       {"10, 001, 002, 003", "13, 001, 002, 003", "00, 001, 002, 003"}, {}, {}},
+      {"18: parameter 10 sends nothing", kTab18, {"10, 001, 002, 003"}, {}, {}},
+      // A number the save never writes is sent like any other but 10 and 12.
+      {"18: numbers 13 and 0", kTab18, {"13, 001, 002, 003", "00, 004, 005, 006"},
+       {{0, 13}, {1, 1}, {2, 2}, {3, 3}, {0, 0}, {1, 4}, {2, 5}, {3, 6}},
+       {700, 200, 200, 200, 700, 200, 200}},
       {"18: the pause after the last write", kTab18, {"11, 001, 002, 003", "01, 004, 005, 000"},
        {{0, 11}, {1, 1}, {2, 2}, {3, 3}, {0, 1}, {1, 4}, {2, 5}, {3, 0}},
        {700, 200, 200, 200, 700, 200, 200}},
@@ -196,25 +222,77 @@ TEST(BackupRestore, WritesOfEachRecord) {
   }
 }
 
+// The bar starts at 2 and is set to a counter that starts there too and counts each
+// record: in sub-type 18 each one written whole (not 10 or 12), in sub-type 19 every one,
+// also one that sends nothing. It never runs past its range. The bar is looked at with
+// each write, so it shows where the records before left it.
 TEST(BackupRestore, ProgressWindowAndBar) {
-  ModuleHarness h;
-  h.boot();
-  h.showFamily(1, kTab18);
-  h.programmingModeOn();
-  std::vector<std::string> records;
-  for (int p = 1; p <= 12; ++p) records.push_back(backupRecord(p, 1, 2, 3));
-  h.system.files[kFile] = lines(records);
-  ProgressLog progress;
-  progress.attach(h);
-  h.ui.fileDialogNext(kFile);
-  h.press(k18.restore, 60000);
-  ASSERT_FALSE(progress.titles.empty());
-  EXPECT_EQ(progress.titles.front(), "Setzen");
-  // The bar starts at 2 and moves on after each record that was written (not 10 or 12).
-  std::vector<int> moves;
-  for (int b : progress.bars)
-    if (moves.empty() || moves.back() != b) moves.push_back(b);
-  EXPECT_EQ(moves, (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+  struct Case {
+    const char* name;
+    int tab;
+    Buttons buttons;
+    std::vector<int> parameters;
+    int rangeMax;
+    std::vector<int> moves;
+  };
+  const std::vector<int> saved19 = {1,  2,  3,  4,  5,  6,  7,  8,  9, 66,
+                                    67, 68, 69, 70, 71, 72, 73, 11, 14};
+  std::vector<int> past19 = saved19;
+  past19.push_back(2);
+  std::vector<int> upTo17;
+  for (int b = 2; b <= 17; ++b) upTo17.push_back(b);
+  std::vector<int> past19Moves = upTo17;
+  past19Moves.push_back(19);
+  const Case cases[] = {
+      {"18: a saved file",
+       kTab18,
+       k18,
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+       11,
+       {2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
+      {"18: records 0 and 13 count", kTab18, k18, {0, 10, 13, 1}, 11, {2, 3}},
+      {"18: more records than the bar",
+       kTab18,
+       k18,
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 13, 14, 15},
+       11,
+       {2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
+      {"19: a saved file", kTab19, k19, saved19, 19, upTo17},
+      {"19: one record more than the bar", kTab19, k19, past19, 19, past19Moves},
+      {"19: records that send nothing count", kTab19, k19, {14, 11, 40, 2, 3}, 19, {4, 5}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModuleHarness h;
+    h.boot();
+    h.showFamily(1, c.tab);
+    h.programmingModeOn();
+    std::vector<std::string> records;
+    for (int p : c.parameters) records.push_back(backupRecord(p, 1, 2, 3));
+    h.system.files[kFile] = lines(records);
+    ProgressLog progress;
+    progress.attach(h);
+    int rangeMin = -1, rangeMax = -1;
+    auto inner = h.onWrite;
+    h.onWrite = [&](int address, int value) {
+      if (const HeadlessControl* bar = h.ui.control(kBackupProgressWindow, kBackupProgressBar)) {
+        rangeMin = bar->desc.rangeMin;
+        rangeMax = bar->desc.rangeMax;
+      }
+      if (inner) inner(address, value);
+    };
+    h.ui.fileDialogNext(kFile);
+    h.press(c.buttons.restore, 120000);
+    ASSERT_FALSE(progress.titles.empty());
+    EXPECT_EQ(progress.titles.front(), "Setzen");
+    EXPECT_EQ(rangeMin, 1);
+    EXPECT_EQ(rangeMax, c.rangeMax);
+    std::vector<int> moves;
+    for (int b : progress.bars)
+      if (moves.empty() || moves.back() != b) moves.push_back(b);
+    EXPECT_EQ(moves, c.moves);
+    EXPECT_FALSE(h.ui.windowOpen(kBackupProgressWindow));
+  }
 }
 
 TEST(BackupRestore, CancelStopsBetweenRecords) {
@@ -231,6 +309,29 @@ TEST(BackupRestore, CancelStopsBetweenRecords) {
   EXPECT_EQ(w.back().value, 4);
   EXPECT_TRUE(h.unlocked());
   EXPECT_EQ(h.ctx->bus.stopFlag.load(), 0);  // a cancel, not a quit
+}
+
+// While a restore runs the form is locked (the exit button cancels); after it, free.
+TEST(BackupRestore, LocksTheFormWhileItRuns) {
+  ModuleHarness h;
+  h.boot();
+  h.showFamily(1, kTab18);
+  h.programmingModeOn();
+  h.system.files[kFile] = lines({"03, 005, 000, 255", "04, 001, 002, 003"});
+  std::vector<bool> programEnabled;
+  std::vector<std::string> cancelCaption;
+  auto inner = h.onWrite;
+  h.onWrite = [&](int address, int value) {
+    programEnabled.push_back(h.ui.enabled(win::kMain, ctl::kProgram));
+    cancelCaption.push_back(h.text(ctl::kCancel));
+    if (inner) inner(address, value);
+  };
+  h.ui.fileDialogNext(kFile);
+  const auto w = h.press(k18.restore, 5000);
+  ASSERT_EQ(w.size(), 8u);
+  EXPECT_EQ(programEnabled, std::vector<bool>(8, false));
+  EXPECT_EQ(cancelCaption, std::vector<std::string>(8, t(502)));
+  EXPECT_TRUE(h.unlocked());
 }
 
 TEST(BackupRestore, NeedsProgrammingMode) {
@@ -280,11 +381,60 @@ TEST(BackupRestore, DamagedFilesSendNothing) {
   h.system.files[kFile] = good.substr(0, good.size() - 5);
   h.ui.fileDialogNext(kFile);
   EXPECT_TRUE(h.press(k19.restore, 3000).empty());
+  // Its own message: the module-file texts would call it a file of another module type.
   ASSERT_EQ(h.ui.messages.size(), 1u);
-  EXPECT_EQ(h.ui.messages[0].title, t(556));
-  EXPECT_EQ(h.ui.messages[0].text, t(557));
+  EXPECT_EQ(h.ui.messages[0].title, t(526));
+  EXPECT_EQ(h.ui.messages[0].text, t(33) + "\n\n   " + kFile + "   ");
+  EXPECT_EQ(h.ui.messages[0].flags, mb::kIconError);
   EXPECT_FALSE(h.ui.windowOpen(kBackupProgressWindow));
   EXPECT_TRUE(h.ui.enabled(win::kMain, ctl::kProgram));
+}
+
+// No file: a cancelled dialog and a file that cannot be read end the restore without a
+// word and without a write; a file beyond 64 KiB is no backup and is refused as damaged,
+// one of exactly 64 KiB is read.
+TEST(BackupRestore, NoFileOrAFileTooBig) {
+  const std::string record = "03, 005, 000, 255\r\n";
+  const std::string full = record + std::string(64 * 1024 - record.size(), ' ');
+  struct Case {
+    const char* name;
+    std::optional<std::string> dialog;
+    std::optional<std::string> content;
+    Pairs writes;
+    std::vector<std::string> titles;
+  };
+  const Case cases[] = {
+      {"dialog cancelled", std::nullopt, record, {}, {}},
+      {"dialog left empty", std::string(), record, {}, {}},
+      {"file cannot be read", kDir + "gone.txt", record, {}, {}},
+      {"exactly 64 KiB", kFile, full, {{0, 3}, {1, 5}, {2, 0}, {3, 255}}, {}},
+      {"one byte more", kFile, full + " ", {}, {t(526)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModuleHarness h;
+    h.boot();
+    h.showFamily(1, kTab18);
+    h.programmingModeOn();
+    if (c.content) h.system.files[kFile] = *c.content;
+    h.ui.fileDialogNext(c.dialog);
+    bool windowSeen = false;
+    auto inner = h.onWrite;
+    h.onWrite = [&](int address, int value) {
+      windowSeen = windowSeen || h.ui.windowOpen(kBackupProgressWindow);
+      if (inner) inner(address, value);
+    };
+    const auto w = h.press(k18.restore, 3000);
+    EXPECT_EQ(pairs(w), c.writes);
+    EXPECT_EQ(windowSeen, !c.writes.empty());
+    std::vector<std::string> titles;
+    for (const RecordedMessage& m : h.ui.messages) titles.push_back(m.title);
+    EXPECT_EQ(titles, c.titles);
+    EXPECT_EQ(h.ui.fileDialogs.size(), 1u);
+    // Never locked, or unlocked again.
+    EXPECT_TRUE(h.ui.enabled(win::kMain, ctl::kProgram));
+    EXPECT_NE(h.text(ctl::kCancel), t(502));
+  }
 }
 
 std::string out(int k) { return " " + std::to_string(k) + ":   "; }
@@ -335,16 +485,65 @@ TEST(BackupShow, LinesOfSubtype19) {
   EXPECT_EQ(backupShowLines(*h.ctx, 19, file), expected);
 }
 
+// Lines cut short or damaged show what they have, field by field as the columns give it,
+// and a number that is no record's is an empty line.
 TEST(BackupShow, DamagedLinesShowWithoutHarm) {
   FormHarness h;
   h.start();
   const std::string file = "1\r\n\r\nxx, abc\r\n12, 0\r\n12\r\n14, 1\r\n" +
                            std::string(10000, '7') + "\r\n02";
-  for (int subtype : {18, 19}) {
-    const auto shown = backupShowLines(*h.ctx, subtype, file);
-    EXPECT_GE(shown.size(), 8u);
-  }
+  const std::vector<std::string> shown18 = {
+      t(512) + t(513),  // "1": parameter 1 without its values
+      "",
+      "",            // an empty line is no record
+      "",            // "xx": no number
+      t(522) + ".",  // "12, 0": the version has one character of its three
+      t(522) + ".",  // "12"
+      "",            // 14 is no record of sub-type 18
+      "",            // a long line of 7s: number 77
+      t(514) + out(1) + t(515) + t(516) + t(517),  // "02" cut after its number
+  };
+  EXPECT_EQ(backupShowLines(*h.ctx, 18, file), shown18);
+  const std::vector<std::string> shown19 = {
+      t(512) + t(513),
+      "",
+      "",
+      "",
+      "",
+      "",
+      " ",
+      t(614) + t(615),
+      "",
+      " ",
+      t(514) + out(1) + t(587) + t(588) + t(573),
+  };
+  EXPECT_EQ(backupShowLines(*h.ctx, 19, file), shown19);
   EXPECT_EQ(backupShowLines(*h.ctx, 18, "12, 0"), (std::vector<std::string>{t(522) + "."}));
+}
+
+// A file beyond 64 KiB is not read for the show window; one of exactly 64 KiB is.
+TEST(BackupShow, AFileBeyond64KiBIsReported) {
+  const std::string record = "12, 031, 045, 000\r\n";
+  const std::string full = record + std::string(64 * 1024 - record.size(), '\n');
+  for (const bool tooBig : {false, true}) {
+    SCOPED_TRACE(tooBig);
+    ModuleHarness h;
+    h.boot();
+    h.showFamily(1, kTab18);
+    h.system.files[kFile] = tooBig ? full + "\n" : full;
+    h.ui.fileDialogNext(kFile);
+    h.press(k18.show, 200);
+    EXPECT_EQ(h.ui.windowOpen(win::kBackupShow), !tooBig);
+    if (tooBig) {
+      ASSERT_EQ(h.ui.messages.size(), 1u);
+      EXPECT_EQ(h.ui.messages[0].title, t(509));
+      EXPECT_EQ(h.ui.messages[0].text, t(524) + kFile + t(525));
+    } else {
+      EXPECT_TRUE(h.ui.messages.empty());
+      EXPECT_EQ(h.ui.text(win::kBackupShow, kBackupShowList).substr(0, t(523).size() + 3),
+                t(523) + "45\n");
+    }
+  }
 }
 
 TEST(BackupShow, OpensWindowTwoOrReportsTheFile) {

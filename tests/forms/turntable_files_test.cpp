@@ -27,39 +27,70 @@ std::string lines(const std::vector<std::string>& l) {
   return s;
 }
 
+using Outcome = SettingsFileRead::Outcome;
+
 TEST(TurntableFiles, SettingsBytesAndRoundTrip) {
   const TurntableSettings s{15, 1, 16, 32, 24};
   EXPECT_EQ(settingsFileBytes(kNames, s), kSettingsBytes);
-  const auto back = parseSettingsFile(kSettingsBytes, kNames);
-  ASSERT_TRUE(back.has_value());
-  EXPECT_TRUE(*back == s);
+  const SettingsFileRead back = readSettingsFile(kSettingsBytes, kNames);
+  ASSERT_EQ(back.outcome, Outcome::Read);
+  EXPECT_TRUE(back.settings == s);
+  // An editor that saved the file as UTF-8 put a byte-order mark before it.
+  const SettingsFileRead marked = readSettingsFile("\xEF\xBB\xBF" + kSettingsBytes, kNames);
+  ASSERT_EQ(marked.outcome, Outcome::Read);
+  EXPECT_TRUE(marked.settings == s);
 }
 
-TEST(TurntableFiles, SettingsKeysFallBackToTheirDefaults) {
+// Missing keys (and keys without a value) take their defaults; a key whose value is no
+// byte refuses the whole file and names itself, so 256 never turns quietly into 0.
+TEST(TurntableFiles, SettingsKeysMissingOrOutOfRange) {
   struct Case {
     const char* text;
-    TurntableSettings expected;
+    Outcome outcome;
+    TurntableSettings expected;  // with Read
+    const char* bad;             // with ValueOutOfRange
   };
   const Case cases[] = {
-      {"[drehscheibe]\r\n", {0, 0, 0, 0, 48}},  // group matched without regard to case
-      {"[Drehscheibe]\nAdresse=7\nGleiszahl = 12", {7, 0, 0, 0, 12}},
-      {"[Drehscheibe]\r\nAdresse = abc\r\nRampe = 256\r\nGleiszahl = -1\r\nBetriebsart = 3x\r\n",
-       {0, 3, 0, 0, 48}},
-      {"[Andere]\r\nAdresse = 9\r\n[Drehscheibe]\r\nGeschwindigkeit = 255\r\n", {0, 0, 0, 255, 48}},
+      {"[drehscheibe]\r\n", Outcome::Read, {0, 0, 0, 0, 48}, ""},  // group without regard to case
+      {"[Drehscheibe]\nAdresse=7\nGleiszahl = 12", Outcome::Read, {7, 0, 0, 0, 12}, ""},
+      {"[Drehscheibe]\r\nAdresse =\r\nRampe =   \r\nBetriebsart = 3x\r\n",
+       Outcome::Read,
+       {0, 3, 0, 0, 48},
+       ""},
+      {"[Andere]\r\nAdresse = 9\r\n[Drehscheibe]\r\nGeschwindigkeit = 255\r\n",
+       Outcome::Read,
+       {0, 0, 0, 255, 48},
+       ""},
+      {"[Drehscheibe]\r\nAdresse = 0\r\nRampe = 256\r\n",
+       Outcome::ValueOutOfRange,
+       {},
+       "Rampe = 256"},
+      {"[Drehscheibe]\r\nGleiszahl = -1\r\n", Outcome::ValueOutOfRange, {}, "Gleiszahl = -1"},
+      {"[Drehscheibe]\r\nAdresse = abc \r\n", Outcome::ValueOutOfRange, {}, "Adresse = abc"},
+      {"[Drehscheibe]\r\nBetriebsart = 99999999999999999999\r\n",
+       Outcome::ValueOutOfRange,
+       {},
+       "Betriebsart = 99999999999999999999"},
+      {"[Steller]\r\nAdresse = 3\r\n", Outcome::NotASettingsFile, {}, ""},
   };
   for (const Case& c : cases) {
-    const auto s = parseSettingsFile(c.text, kNames);
-    ASSERT_TRUE(s.has_value()) << c.text;
-    EXPECT_TRUE(*s == c.expected) << c.text;
+    SCOPED_TRACE(c.text);
+    const SettingsFileRead r = readSettingsFile(c.text, kNames);
+    ASSERT_EQ(r.outcome, c.outcome);
+    if (c.outcome == Outcome::Read) {
+      EXPECT_TRUE(r.settings == c.expected);
+    }
+    if (c.outcome == Outcome::ValueOutOfRange) {
+      EXPECT_EQ(r.badEntry, c.bad);
+    }
   }
 }
 
 TEST(TurntableFiles, EachKindRefusesTheOthers) {
   const std::string steps = lines(std::vector<std::string>(48, "800"));
   const std::string patterns = lines(std::vector<std::string>(48, "00010001"));
-  EXPECT_FALSE(parseSettingsFile(steps, kNames));
-  EXPECT_FALSE(parseSettingsFile(patterns, kNames));
-  EXPECT_FALSE(parseSettingsFile("[Steller]\r\nAdresse = 3\r\n", kNames));
+  EXPECT_EQ(readSettingsFile(steps, kNames).outcome, Outcome::NotASettingsFile);
+  EXPECT_EQ(readSettingsFile(patterns, kNames).outcome, Outcome::NotASettingsFile);
   EXPECT_FALSE(parseStepTable(patterns));
   EXPECT_FALSE(parseStepTable(kSettingsBytes));
   EXPECT_FALSE(parsePatterns(steps));
@@ -81,7 +112,14 @@ TEST(TurntableFiles, StepLines) {
       {"80a\r\n", {}, false},
       {"-5\r\n", {}, false},
       {"800\r800\r\n", {}, false},  // a CR inside a line
-      {"\xEF\xBB\xBF" "800\r\n", {}, false},
+      {"\xEF\xBB\xBF"
+       "800\r\n7\r\n",
+       {"800", "7"},
+       true},  // a UTF-8 byte-order mark
+      {"800\r\n\xEF\xBB\xBF"
+       "7\r\n",
+       {},
+       false},  // ... only before the first line
   };
   for (const Case& c : cases) {
     const auto got = parseStepTable(c.text);
@@ -98,8 +136,34 @@ TEST(TurntableFiles, StepLines) {
 TEST(TurntableFiles, PatternLines) {
   EXPECT_EQ(parsePatterns("00010001\r\n\r\n101\r\n"),
             (std::vector<std::string>{"00010001", "", "101"}));
+  EXPECT_EQ(parsePatterns("\xEF\xBB\xBF"
+                          "00010001\r\n"),
+            (std::vector<std::string>{"00010001"}));
   EXPECT_FALSE(parsePatterns("000100011\r\n"));  // nine digits
   EXPECT_FALSE(parsePatterns("00020001\r\n"));
+}
+
+// A pattern field takes any digit, the file only binary ones: every field is saved as the
+// module takes it, and what is saved always loads again.
+TEST(TurntableFiles, PatternsAreSavedAsTheModuleTakesThem) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"00010001", "00010001"},
+      {"", ""},
+      {"101", "101"},
+      {"00020009", "00000000"},
+      {"91919191", "01010101"},
+      {"1x", "10"},
+      {"0001000111", "00010001"},  // only what a pattern field holds
+  };
+  std::vector<std::string> fields, saved;
+  for (const auto& [field, line] : cases) {
+    EXPECT_EQ(patternLine(field), line) << field;
+    fields.push_back(field);
+    saved.push_back(line);
+  }
+  std::vector<std::string> lines;
+  for (const std::string& f : fields) lines.push_back(patternLine(f));
+  EXPECT_EQ(parsePatterns(linesFileBytes(lines)), saved);
 }
 
 TEST(TurntableFiles, LinesBytesKeepOneLinePerEntry) {
@@ -128,8 +192,8 @@ TEST(TurntableFiles, CutAtEveryByte) {
   }
   const size_t groupEnd = kSettingsBytes.find("]") + 1;
   for (size_t cut = 0; cut <= kSettingsBytes.size(); ++cut)
-    EXPECT_EQ(parseSettingsFile(kSettingsBytes.substr(0, cut), kNames).has_value(),
-              cut >= groupEnd)
+    EXPECT_EQ(readSettingsFile(kSettingsBytes.substr(0, cut), kNames).outcome,
+              cut >= groupEnd ? Outcome::Read : Outcome::NotASettingsFile)
         << cut;
 }
 

@@ -238,6 +238,8 @@ TEST(TurntableSettingsFile, ACancelledReadOutSavesNothingAndSaysSo) {
   EXPECT_TRUE(h.unlocked());
 }
 
+// Each refusal says why: a file that cannot be read, a file of another kind (or far too
+// large to be a turntable file), a value out of range; the form keeps what it had.
 TEST(TurntableSettingsFile, RefusalsChangeNothing) {
   struct Case {
     const char* name;
@@ -245,15 +247,32 @@ TEST(TurntableSettingsFile, RefusalsChangeNothing) {
     bool programming;
     const char* content;  // nullptr: no such file
     bool failWrites;
-    std::vector<std::string> messages;
+    std::vector<std::string> titles;
+    std::string text;  // of the one message, with the file name "x.ini"
   };
   const std::string big(70000, ' ');
+  const std::string path = kDir + "x.ini";
+  const std::string named = "\n\n   " + path + "   ";
+  const std::string cannotOpen = t(524) + named + "\n\n" + t(525);
   const Case cases[] = {
-      {"step table loaded as settings", 2305, false, "800\r\n800\r\n", false, {t(533)}},
-      {"missing file", 2305, false, nullptr, false, {t(533)}},
-      {"far too large", 2305, false, big.c_str(), false, {t(533)}},
-      {"save outside programming mode", 2306, false, nullptr, false, {t(500)}},
-      {"save that cannot be written", 2306, true, nullptr, true, {t(536)}},
+      {"step table loaded as settings",
+       2305,
+       false,
+       "800\r\n800\r\n",
+       false,
+       {t(533)},
+       t(34) + named},
+      {"missing file", 2305, false, nullptr, false, {t(533)}, cannotOpen},
+      {"far too large", 2305, false, big.c_str(), false, {t(533)}, t(34) + named},
+      {"ramp out of range",
+       2305,
+       false,
+       "[t538]\r\nt539 = 7\r\nt541 = 256\r\n",
+       false,
+       {t(533)},
+       t(35) + named + "\n\n   t541 = 256"},
+      {"save outside programming mode", 2306, false, nullptr, false, {t(500)}, t(501)},
+      {"save that cannot be written", 2306, true, nullptr, true, {t(536)}, cannotOpen},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -262,18 +281,17 @@ TEST(TurntableSettingsFile, RefusalsChangeNothing) {
     h.showFamily(2, kTab11);
     if (c.programming) h.programmingModeOn();
     h.setText(2291, "12");
-    const std::string path = kDir + "x.ini";
     if (c.content) h.system.files[path] = c.content;
     h.system.failWrites = c.failWrites;
     h.ui.fileDialogNext(path);
     h.press(c.button, 3000);
-    EXPECT_EQ(titles(h), c.messages);
+    EXPECT_EQ(titles(h), c.titles);
     if (c.button == 2305) {
       EXPECT_EQ(h.text(2291), "12");
     }
-    if (!h.ui.messages.empty() && c.messages[0] != t(500)) {
-      EXPECT_NE(h.ui.messages[0].text.find(t(524) + "\n\n   " + path), std::string::npos);
-    }
+    ASSERT_EQ(h.ui.messages.size(), 1u);
+    EXPECT_EQ(h.ui.messages[0].text, c.text);
+    EXPECT_EQ(h.ui.messages[0].flags & mb::kIconMask, mb::kIconError);
   }
 }
 
@@ -385,15 +403,47 @@ TEST(TurntablePatterns, FileAndFillButtons) {
   h.press(2307, 100);
   EXPECT_EQ(h.text(ctl::kFirstPattern + 1), "00010001");
   EXPECT_EQ(h.text(ctl::kFirstPattern + 2), "101");
-  // A step table is no pattern file.
+  // A step table is no pattern file, and the message says so.
   h.system.files[path] = "800\r\n800\r\n";
   h.ui.fileDialogNext(path);
   h.press(2307, 100);
   EXPECT_EQ(h.text(ctl::kFirstPattern + 1), "00010001");
   EXPECT_EQ(titles(h), std::vector<std::string>{t(533)});
+  EXPECT_EQ(h.ui.messages[0].text, t(34) + "\n\n   " + path + "   ");
   // A cancelled dialog does nothing.
   h.press(2307, 100);
   EXPECT_EQ(h.ui.messages.size(), 1u);
+}
+
+// The fields take any digit; only a 1 switches an output on. What is saved is what the
+// module would get, and the program loads its own file again.
+TEST(TurntablePatterns, FieldsWithOtherDigitsSaveWhatLoadTakes) {
+  ModuleHarness h;
+  h.boot();
+  h.showFamily(2, kTab13);
+  h.press(2309, 100);
+  h.setText(ctl::kFirstPattern, "00020019");
+  h.setText(ctl::kFirstPattern + 1, "9");
+  const std::string path = kDir + "p.txt";
+  h.ui.fileDialogNext(path);
+  h.press(2308, 100);
+  const std::string saved = h.system.files[path];
+  const std::string head = "00000010\r\n0\r\n00000000\r\n";
+  EXPECT_EQ(saved.substr(0, head.size()), head);
+  h.press(2309, 100);
+  h.ui.fileDialogNext(path);
+  h.press(2307, 100);
+  EXPECT_TRUE(h.ui.messages.empty());
+  EXPECT_EQ(h.text(ctl::kFirstPattern), "00000010");
+  EXPECT_EQ(h.text(ctl::kFirstPattern + 1), "0");
+  // A file an editor saved as UTF-8, with its byte-order mark.
+  h.system.files[path] =
+      "\xEF\xBB\xBF"
+      "10000001\r\n";
+  h.ui.fileDialogNext(path);
+  h.press(2307, 100);
+  EXPECT_TRUE(h.ui.messages.empty());
+  EXPECT_EQ(h.text(ctl::kFirstPattern), "10000001");
 }
 
 // ------------------------------------------------------------------------------------

@@ -442,7 +442,9 @@ bool Win32Ui::createWidget(WindowWidgets& w, HWND parent, const ControlSpec& des
     }
     case ControlKind::Button:
       cw.hwnd = make(0, L"BUTTON", caption,
-                     WS_TABSTOP | BS_PUSHBUTTON | (desc.multiLine ? BS_MULTILINE : 0), cy);
+                     WS_TABSTOP | (desc.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) |
+                         (desc.multiLine ? BS_MULTILINE : 0),
+                     cy);
       break;
     case ControlKind::Frame:
       cw.hwnd = make(0, L"BUTTON", caption, BS_GROUPBOX, cy);

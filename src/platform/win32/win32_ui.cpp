@@ -560,6 +560,23 @@ void Win32Ui::processPendingEvents() {
   dispatchAvailable();
 }
 
+bool Win32Ui::pressDefaultButton(int window) {
+  const WindowWidgets* w = findWindow(window);
+  if (!w) return false;
+  int target = 0;
+  for (const auto& [id, c] : w->controls)
+    if (c.desc.kind == ControlKind::Button && c.desc.defaultButton) target = id;
+  if (target == 0) return false;
+  // A push button in focus takes the Enter for itself, as in a dialog.
+  const HWND focus = GetFocus();
+  for (const auto& [id, c] : w->controls)
+    if (c.desc.kind == ControlKind::Button && c.hwnd == focus) target = id;
+  const ControlWidget& c = w->controls.at(target);
+  if (c.hwnd && IsWindowVisible(c.hwnd) && enabled(window, target))
+    queueEvent({EventType::Click, window, target, 0, 0});
+  return true;
+}
+
 bool Win32Ui::isMenuItem(int window, int id) const {
   if (const WindowWidgets* w = findWindow(window); w && w->menuOf.count(id)) return true;
   for (const auto& [number, items] : popups_)
@@ -591,8 +608,10 @@ LRESULT Win32Ui::handleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool t
       }
       if (HIWORD(wp) == 0) {
         // A menu item: the item number is the command id. Enter and Escape come the same
-        // way (IDOK, IDCANCEL from the dialog keys) and are not items of the program.
+        // way (IDOK, IDCANCEL from the dialog keys) and are not items of the program;
+        // Enter clicks the window's default button, when it has one.
         const int window = std::max(0, windowOfHwnd(GetAncestor(hwnd, GA_ROOT)));
+        if (LOWORD(wp) == IDOK && pressDefaultButton(window)) return 0;
         if (isMenuItem(window, LOWORD(wp)))
           queueEvent({EventType::MenuItem, window, LOWORD(wp), 0, 0});
         return 0;

@@ -171,6 +171,8 @@ class Win32Ui final : public Ui {
   void forgetWindow(int window);
   void queueEvent(const UiEvent& event);
   bool isMenuItem(int window, int id) const;
+  // The Enter key of a window without a default push button of its own in focus.
+  bool pressDefaultButton(int window);
 
   // Value store (caller holds mutex_).
   ControlValue* value(int window, int control);

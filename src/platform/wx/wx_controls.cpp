@@ -616,9 +616,12 @@ bool WxUi::makeWidget(int window, const ControlSpec& desc, bool fresh) {
       cw.widget = sp;
       break;
     }
-    case ControlKind::Button:
-      cw.widget = new wxButton(parent, wxID_ANY, caption, pos, size);
+    case ControlKind::Button: {
+      auto* button = new wxButton(parent, wxID_ANY, caption, pos, size);
+      if (desc.defaultButton) button->SetDefault();  // drawn as the one Enter clicks
+      cw.widget = button;
       break;
+    }
     case ControlKind::Frame:
       cw.widget = new wxStaticBox(parent, wxID_ANY, caption, pos, size);
       break;

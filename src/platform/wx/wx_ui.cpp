@@ -550,20 +550,43 @@ void WxUi::queueEvent(const UiEvent& event) {
   events_.push_back(event);
 }
 
+// The default button of a window, when it has one that can be clicked now; 0 otherwise.
+int WxUi::defaultButton(int window) const {
+  const WindowWidgets* w = findWindow(window);
+  if (!w) return 0;
+  for (const auto& [id, c] : w->controls) {
+    if (c.desc.kind != ControlKind::Button || !c.desc.defaultButton) continue;
+    return c.widget && c.widget->IsShownOnScreen() && enabled(window, id) ? id : 0;
+  }
+  return 0;
+}
+
 bool WxUi::filterKey(wxKeyEvent& event) {
   const int code = event.GetKeyCode();
-  if (code != WXK_F1 && code != WXK_F2) return false;
+  const bool enter = code == WXK_RETURN || code == WXK_NUMPAD_ENTER;
+  if (code != WXK_F1 && code != WXK_F2 && !enter) return false;
   if (event.HasAnyModifiers()) return false;
+  int window = -1;
+  auto* source = wxDynamicCast(event.GetEventObject(), wxWindow);
+  if (source) window = windowOfFrame(wxGetTopLevelParent(source));
+  int button = 0;
+  if (enter) {
+    // Enter clicks the window's default button, as in a dialog; a focused button takes
+    // its own Enter, and a window without a default button gets the key as it is.
+    if (window < 0 || wxDynamicCast(source, wxButton)) return false;
+    button = defaultButton(window);
+    if (button == 0) return false;
+  }
   // The same press may pass as char hook and as key down: count it once.
   const long time = event.GetTimestamp();
   if (time != 0 && time == lastKeyTime_ && code == lastKeyCode_) return true;
   lastKeyTime_ = time;
   lastKeyCode_ = code;
-  int window = 0;
-  if (auto* source = wxDynamicCast(event.GetEventObject(), wxWindow)) {
-    const int found = windowOfFrame(wxGetTopLevelParent(source));
-    if (found >= 0) window = found;
+  if (enter) {
+    queueEvent({EventType::Click, window, button, 0, 0});
+    return true;
   }
+  if (window < 0) window = 0;
   queueEvent({code == WXK_F1 ? EventType::KeyF1 : EventType::KeyF2, window, 0, 0, 0});
   return true;
 }

@@ -195,6 +195,7 @@ class WxUi final : public Ui {
   WindowWidgets* findWindow(int window);
   const WindowWidgets* findWindow(int window) const;
   ControlWidget* findControl(int window, int control);
+  int defaultButton(int window) const;
   int windowOfFrame(const wxWindow* frame) const;
   wxWindow* ownerFrame(int window) const;
   void forgetWindow(int window);
