@@ -1,7 +1,9 @@
 // The three turntable files: whatever a file holds, what is taken from it is in range, and
 // the file written from it reads back to the same values. The first input byte says which
 // file the rest is.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "forms/turntable_files.h"
 #include "fuzz_check.h"
@@ -12,15 +14,21 @@ const kw::SettingsFileNames kNames{"Drehscheibe", "Adresse", "Betriebsart", "Ram
                                    "Geschwindigkeit"};
 
 void settingsFile(std::string_view bytes) {
-  const auto s = kw::parseSettingsFile(bytes, kNames);
-  if (!s) return;
-  for (int v : {s->address, s->mode, s->ramp, s->speed}) KW_FUZZ_CHECK(v >= 0 && v <= 255);
-  KW_FUZZ_CHECK(s->tracks >= 0 && s->tracks <= 255);
-  const std::string written = kw::settingsFileBytes(kNames, *s);
-  const auto again = kw::parseSettingsFile(written, kNames);
-  KW_FUZZ_CHECK(again && again->address == s->address && again->mode == s->mode &&
-                again->ramp == s->ramp && again->speed == s->speed && again->tracks == s->tracks);
-  KW_FUZZ_CHECK(kw::settingsFileBytes(kNames, *again) == written);
+  using Outcome = kw::SettingsFileRead::Outcome;
+  const kw::SettingsFileRead r = kw::readSettingsFile(bytes, kNames);
+  // A refused value is named, so the message can say which entry it is.
+  if (r.outcome == Outcome::ValueOutOfRange) KW_FUZZ_CHECK(!r.badEntry.empty());
+  if (r.outcome != Outcome::Read) return;
+  const kw::TurntableSettings& s = r.settings;
+  for (int v : {s.address, s.mode, s.ramp, s.speed}) KW_FUZZ_CHECK(v >= 0 && v <= 255);
+  KW_FUZZ_CHECK(s.tracks >= 0 && s.tracks <= 255);
+  const std::string written = kw::settingsFileBytes(kNames, s);
+  const kw::SettingsFileRead again = kw::readSettingsFile(written, kNames);
+  KW_FUZZ_CHECK(again.outcome == Outcome::Read);
+  const kw::TurntableSettings& a = again.settings;
+  KW_FUZZ_CHECK(a.address == s.address && a.mode == s.mode && a.ramp == s.ramp &&
+                a.speed == s.speed && a.tracks == s.tracks);
+  KW_FUZZ_CHECK(kw::settingsFileBytes(kNames, a) == written);
 }
 
 template <typename Parse>
@@ -33,6 +41,19 @@ void linesFile(std::string_view bytes, Parse parse, size_t longest) {
   KW_FUZZ_CHECK(again && *again == *lines);
 }
 
+// Whatever the pattern fields hold, the file saved from them loads back as saved.
+void patternFields(std::string_view bytes) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start <= bytes.size() && lines.size() < 48) {
+    const size_t end = std::min(bytes.find('\n', start), bytes.size());
+    lines.push_back(kw::patternLine(std::string(bytes.substr(start, end - start))));
+    start = end + 1;
+  }
+  const auto loaded = kw::parsePatterns(kw::linesFileBytes(lines));
+  KW_FUZZ_CHECK(loaded && *loaded == lines);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -41,7 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   switch (data[0] % 3) {
     case 0: settingsFile(rest); break;
     case 1: linesFile(rest, kw::parseStepTable, 5); break;
-    default: linesFile(rest, kw::parsePatterns, 8); break;
+    default:
+      linesFile(rest, kw::parsePatterns, 8);
+      patternFields(rest);
+      break;
   }
   return 0;
 }
