@@ -11,27 +11,47 @@
 
 namespace kw::sim {
 
-// Classes 1 and 4: the standard SX interface. See polled_device.cpp for the exchanges.
-class PolledDevice final : public SimDevice {
+// The host's bytes of the standard SX interface, taken in pairs by position: an address
+// (bit 7: write), then the value of a write or the dummy of a read. Nothing marks where a
+// pair starts; only a quiet line brings a shifted pairing back into step.
+class PairReader {
  public:
   // A first byte that has waited this long for its second is forgotten: after a quiet
   // line the next byte starts a pair again.
   static constexpr uint32_t kPairTimeoutMs = 100;
+
+  // What a byte does: starts a read of `address` (answered at once, the dummy follows),
+  // completes a write of `value` to `address`, or nothing (the dummy of a read).
+  struct Step {
+    enum class Kind { None, Read, Write } kind = Kind::None;
+    int address = 0;
+    uint8_t value = 0;
+  };
+  Step take(uint8_t byte, Tick now);
+  void reset() { half_ = Half::None; }
+
+ private:
+  enum class Half { None, Read, Write };
+  Half half_ = Half::None;
+  int address_ = 0;
+  Tick since_ = 0;
+};
+
+// Classes 1 and 4: the standard SX interface. See polled_device.cpp for the exchanges.
+class PolledDevice final : public SimDevice {
+ public:
+  static constexpr uint32_t kPairTimeoutMs = PairReader::kPairTimeoutMs;
 
   PolledDevice(SimBus& bus, int protocolClass) : SimDevice(bus), class_(protocolClass) {}
   int protocolClass() const override { return class_; }
 
  protected:
   void onByte(uint8_t byte, Tick now) override;
-  void onPowerLoss() override { half_ = Half::None; }
+  void onPowerLoss() override { pairs_.reset(); }
 
  private:
-  // What the first byte of the pair under way asked for.
-  enum class Half { None, Read, Write };
   int class_;
-  Half half_ = Half::None;
-  int writeAddress_ = 0;
-  Tick halfSince_ = 0;
+  PairReader pairs_;
 };
 
 // Central units that send every bus value by themselves once started, then each change.
@@ -117,11 +137,8 @@ class Slx852Device final : public EventDevice {
                      uint8_t value) const override;
 
  private:
-  enum class Half { None, Read, Write };
   void control(uint8_t value);
-  Half half_ = Half::None;
-  int writeAddress_ = 0;
-  Tick halfSince_ = 0;
+  PairReader pairs_;
   int selectedBus_ = 0;
 };
 

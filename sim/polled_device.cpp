@@ -19,27 +19,38 @@ namespace kw::sim {
 // byte; and should the pairing ever be shifted by one, each pair still begins with an
 // address of the group in order, so the answers stay right.
 void PolledDevice::onByte(uint8_t byte, Tick now) {
-  if (half_ != Half::None && tickDiff(now, halfSince_) >= static_cast<int32_t>(kPairTimeoutMs))
+  const PairReader::Step step = pairs_.take(byte, now);
+  if (step.kind == PairReader::Step::Kind::Write) applyWrite(0, step.address, step.value, now);
+  if (step.kind == PairReader::Step::Kind::Read) reply(bus_.get(0, step.address));
+}
+
+PairReader::Step PairReader::take(uint8_t byte, Tick now) {
+  if (half_ != Half::None && tickDiff(now, since_) >= static_cast<int32_t>(kPairTimeoutMs))
     half_ = Half::None;
+  Step step;
   switch (half_) {
     case Half::Write:
       half_ = Half::None;
-      applyWrite(0, writeAddress_, byte, now);
-      return;
+      step.kind = Step::Kind::Write;
+      step.address = address_;
+      step.value = byte;  // any byte, bit 7 included
+      return step;
     case Half::Read:
       half_ = Half::None;  // the dummy of a read already answered
-      return;
+      return step;
     case Half::None:
       break;
   }
-  halfSince_ = now;
+  since_ = now;
+  address_ = byte & 0x7F;
   if (byte & 0x80) {
     half_ = Half::Write;
-    writeAddress_ = byte & 0x7F;
-    return;
+    return step;
   }
   half_ = Half::Read;
-  reply(bus_.get(0, byte));
+  step.kind = Step::Kind::Read;
+  step.address = address_;
+  return step;
 }
 
 }  // namespace kw::sim

@@ -30,31 +30,15 @@ constexpr uint8_t kBusBit = 0x01;     // the bus the byte is about; also selects
 // interfaces in bit 1 of the control byte; the bit-0 form that Rocrail and this program
 // use is the one modelled.)
 void Slx852Device::onByte(uint8_t byte, Tick now) {
-  if (half_ != Half::None &&
-      tickDiff(now, halfSince_) >= static_cast<int32_t>(PolledDevice::kPairTimeoutMs))
-    half_ = Half::None;
-  switch (half_) {
-    case Half::Write:
-      half_ = Half::None;
-      if (writeAddress_ == kControlAddress)
-        control(byte);
-      else
-        hostWrite(selectedBus_, writeAddress_, byte, now);
-      return;
-    case Half::Read:
-      half_ = Half::None;  // the dummy
-      return;
-    case Half::None:
-      break;
+  const PairReader::Step step = pairs_.take(byte, now);
+  if (step.kind == PairReader::Step::Kind::Write) {
+    if (step.address == kControlAddress)
+      control(step.value);
+    else
+      hostWrite(selectedBus_, step.address, step.value, now);
+  } else if (step.kind == PairReader::Step::Kind::Read && !streaming(0) && !streaming(1)) {
+    reply(bus_.get(selectedBus_, step.address));
   }
-  halfSince_ = now;
-  if (byte & 0x80) {
-    half_ = Half::Write;
-    writeAddress_ = byte & 0x7F;
-    return;
-  }
-  half_ = Half::Read;
-  if (!streaming(0) && !streaming(1)) reply(bus_.get(selectedBus_, byte));
 }
 
 void Slx852Device::control(uint8_t value) {
@@ -65,7 +49,7 @@ void Slx852Device::control(uint8_t value) {
 }
 
 void Slx852Device::resetParser() {
-  half_ = Half::None;
+  pairs_.reset();
   selectedBus_ = 0;
 }
 
