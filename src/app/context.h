@@ -66,6 +66,9 @@ struct AppContext {
   std::string startDirectory;
   bool prefsWriteReported = false;  // a failed write of the program preferences was told
   std::atomic<uint8_t> cancelRequested{0};
+  // A cancel came during the run under way; kept because unlocking the form clears
+  // cancelRequested, and some sequences unlock before they end.
+  bool cancelSeen = false;
   std::atomic<uint8_t> clockEnd{0};  // ends the clock thread for good (quit, restart)
   LanguageFileTable languageFiles = makeLanguageFileTable();
   HelpTable helpTable = makeHelpTable();
