@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/dispatch.h"
 #include "buslink/bus_link.h"
@@ -37,6 +38,14 @@ struct FormSelection {
   int subtypeFamily1 = 19;
   int subtypeFamily2 = 11;
   int subtypeFamily4 = 2348;
+};
+
+// The roster window's view of the folder: how its list is sorted and which file each
+// row shows.
+struct RosterView {
+  int sortColumn = 1;  // address
+  bool descending = false;
+  std::vector<std::string> shownFiles;
 };
 
 struct Platform {
@@ -80,6 +89,7 @@ struct AppContext {
   FormState forms;
   // --- end parameter form ---
   ModuleState module;  // what the last read-out or programming run learnt of the module
+  RosterView roster;
   // Programming runs, read-outs and mode switches under way (they nest: a switch-on reads).
   int runDepth = 0;
   // Presses the programming key of the simulated module of a family (5..9); set only
