@@ -42,6 +42,8 @@ void fillRows(HWND list, const std::vector<std::string>& rows, int columns) {
       SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
     }
   }
+  // Each column as wide as its heading or its widest cell.
+  for (int c = 0; c < columns; ++c) ListView_SetColumnWidth(list, c, LVSCW_AUTOSIZE_USEHEADER);
   SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
 }

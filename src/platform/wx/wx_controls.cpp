@@ -56,6 +56,8 @@ void fillRows(wxListCtrl* list, const std::vector<std::string>& rows) {
     for (int c = 1; c < columns && c < static_cast<int>(cells.size()); ++c)
       list->SetItem(row, c, wxString::FromUTF8(cells[static_cast<size_t>(c)].c_str()));
   }
+  // Each column as wide as its heading or its widest cell.
+  for (int c = 0; c < columns; ++c) list->SetColumnWidth(c, wxLIST_AUTOSIZE_USEHEADER);
   list->Thaw();
 }
 
