@@ -46,6 +46,8 @@ struct RosterView {
   int sortColumn = 1;  // address
   bool descending = false;
   std::vector<std::string> shownFiles;
+  bool comparing = false;   // a read-out for a comparison is under way
+  std::vector<int> marked;  // form controls the last comparison marked
 };
 
 struct Platform {

@@ -9,6 +9,7 @@
 #include "app/shell.h"
 #include "forms/families.h"
 #include "forms/parameter_form.h"
+#include "programming/engine.h"
 
 namespace kw {
 
@@ -29,6 +30,10 @@ constexpr int kNameText = 65;
 constexpr int kNoteText = 66;
 constexpr int kSaveText = 67;
 constexpr int kDeleteFailedText = 74;
+constexpr int kCompareText = 75;
+constexpr int kOfText = 76;
+constexpr int kDifferText = 77;
+constexpr int kModuleValueText = 78;
 
 // Tab captions of the families and of the sub-types, as the form shows them.
 constexpr int kFamilyCaption[kFamilyCount] = {120, 200, 270, 680, 724, 350, 370, 410, 480, 460, 490};
@@ -133,7 +138,8 @@ void showChosen(AppContext& ctx) {
   const std::optional<ModuleSheet> s = chosenSheet(ctx);
   ctx.ui.setText(kWindow, kName, s ? s->name : "");
   ctx.ui.setText(kWindow, kNote, s ? s->note : "");
-  for (int c : {kName, kNote, kSaveNames, kOpenInForm}) ctx.ui.setEnabled(kWindow, c, s.has_value());
+  for (int c : {kName, kNote, kSaveNames, kOpenInForm, kCompare})
+    ctx.ui.setEnabled(kWindow, c, s.has_value());
   ctx.ui.setEnabled(kWindow, kDelete, !chosenFile(ctx).empty());
 }
 
@@ -161,6 +167,53 @@ void showPage(AppContext& ctx, int family, int subtype) {
   selectionFromTabs(ctx);
 }
 
+// The colour a control of the form has when nothing marks it.
+Colour usualBackground(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::NumericField:
+    case ControlKind::TextField:
+    case ControlKind::Spin:
+    case ControlKind::DropDown: return colour::kInputYellow;
+    case ControlKind::DisplayField: return colour::kDisplayGrey;
+    default: return kNoColour;
+  }
+}
+
+// Takes back the marks and tooltips of the last comparison.
+void clearMarks(AppContext& ctx) {
+  for (int id : ctx.roster.marked)
+    for (const PageControl& c : ctx.forms.pageControls)
+      if (c.id == id) {
+        ctx.ui.setBackground(win::kMain, id, usualBackground(c.kind));
+        ctx.ui.setTooltip(win::kMain, id, c.caption, "", 0);
+      }
+  ctx.roster.marked.clear();
+}
+
+void openSheet(AppContext& ctx, const ModuleSheet& s) {
+  clearMarks(ctx);
+  const SheetPage* shown = s.page(s.subtype);
+  showPage(ctx, s.family, s.subtype);
+  clearForm(ctx, false);
+  // Every page of the module the sheet holds; the one last read or programmed is shown.
+  for (const SheetPage& p : s.pages) fillPage(ctx, p);
+  if (shown) fillPage(ctx, *shown);
+  if (s.family == 1 && s.subtype == 18 && s.legacyMode >= 0) setLegacyMode(ctx, s.legacyMode != 0);
+  if (s.moduleVersion >= 0) ctx.module.moduleVersion = static_cast<uint8_t>(s.moduleVersion);
+  if (s.moduleVersionByte >= 0)
+    ctx.module.moduleVersionByte = static_cast<uint8_t>(s.moduleVersionByte);
+  if (s.moduleModeFlag >= 0) ctx.module.moduleModeFlag = static_cast<uint8_t>(s.moduleModeFlag);
+}
+
+// Ends the comparison flag whichever way the read-out returns.
+struct Comparing {
+  explicit Comparing(AppContext& c) : ctx(c) { ctx.roster.comparing = true; }
+  ~Comparing() { ctx.roster.comparing = false; }
+  Comparing(const Comparing&) = delete;
+  Comparing& operator=(const Comparing&) = delete;
+  AppContext& ctx;
+};
+
 }  // namespace
 
 void openRosterWindow(AppContext& ctx) {
@@ -185,7 +238,8 @@ void openRosterWindow(AppContext& ctx) {
   add(ui, ControlKind::Button, kSaveNames, {590, 304, 154, 25}, ctx.text(kSaveText));
   add(ui, ControlKind::Button, kOpenInForm, {8, 340, 180, 26}, ctx.text(kOpenText));
   add(ui, ControlKind::Button, kDelete, {196, 340, 110, 26}, ctx.text(kDeleteText));
-  add(ui, ControlKind::StatusLabel, kStatus, {316, 345, 428, 18}, "");
+  add(ui, ControlKind::Button, kCompare, {314, 340, 170, 26}, ctx.text(kCompareText));
+  add(ui, ControlKind::StatusLabel, kStatus, {492, 345, 252, 18}, "");
   refreshRosterWindow(ctx);
   ui.showWindow(kWindow, true);
 }
@@ -243,18 +297,43 @@ void refreshRosterWindow(AppContext& ctx) {
 void openChosenSheet(AppContext& ctx) {
   if (ctx.runDepth > 0) return;  // the form belongs to the run under way
   const std::optional<ModuleSheet> s = chosenSheet(ctx);
-  if (!s) return;
-  const SheetPage* shown = s->page(s->subtype);
-  showPage(ctx, s->family, s->subtype);
-  clearForm(ctx, false);
-  // Every page of the module the sheet holds; the one last read or programmed is shown.
-  for (const SheetPage& p : s->pages) fillPage(ctx, p);
-  if (shown) fillPage(ctx, *shown);
-  if (s->family == 1 && s->subtype == 18 && s->legacyMode >= 0) setLegacyMode(ctx, s->legacyMode != 0);
-  if (s->moduleVersion >= 0) ctx.module.moduleVersion = static_cast<uint8_t>(s->moduleVersion);
-  if (s->moduleVersionByte >= 0)
-    ctx.module.moduleVersionByte = static_cast<uint8_t>(s->moduleVersionByte);
-  if (s->moduleModeFlag >= 0) ctx.module.moduleModeFlag = static_cast<uint8_t>(s->moduleModeFlag);
+  if (s) openSheet(ctx, *s);
+}
+
+void compareChosenSheet(AppContext& ctx) {
+  if (ctx.runDepth > 0) return;
+  const std::optional<ModuleSheet> s = chosenSheet(ctx);
+  if (!s || !s->page(s->subtype)) return;
+  const SheetPage sheetPage = *s->page(s->subtype);
+  openSheet(ctx, *s);
+  bool complete = false;
+  {
+    Comparing scope(ctx);
+    complete = readModule(ctx);
+  }
+  const SheetPage modulePage = pageValues(ctx, s->family, s->subtype);
+  openSheet(ctx, *s);  // the form holds the sheet's values again, for Program
+  if (!complete) {
+    ctx.ui.setText(kWindow, kStatus, "");
+    return;
+  }
+  int compared = 0;
+  int differing = 0;
+  for (const auto& [control, value] : modulePage.values) {
+    const std::string* kept = sheetPage.value(control);
+    if (!kept) continue;
+    ++compared;
+    if (*kept == value) continue;
+    ++differing;
+    ctx.roster.marked.push_back(control);
+    ctx.ui.setBackground(win::kMain, control, colour::kCompareOrange);
+    ctx.ui.setTooltip(win::kMain, control,
+                      controlCaption(ctx, control) + "\n" + ctx.text(kModuleValueText) + value, "",
+                      0);
+  }
+  ctx.ui.setText(kWindow, kStatus,
+                 std::to_string(differing) + ctx.text(kOfText) + std::to_string(compared) +
+                     ctx.text(kDifferText));
 }
 
 void deleteChosenSheet(AppContext& ctx) {
@@ -296,6 +375,8 @@ void registerRosterRows(Dispatcher& d) {
               [](AppContext& c, const UiEvent&) { saveChosenNames(c); });
   d.onControl(kWindow, kOpenInForm, kOpenInForm, EventType::Click,
               [](AppContext& c, const UiEvent&) { openChosenSheet(c); });
+  d.onControl(kWindow, kCompare, kCompare, EventType::Click,
+              [](AppContext& c, const UiEvent&) { compareChosenSheet(c); });
   d.onControl(kWindow, kDelete, kDelete, EventType::Click,
               [](AppContext& c, const UiEvent&) { deleteChosenSheet(c); });
 }

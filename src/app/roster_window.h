@@ -21,6 +21,7 @@ constexpr int kSaveNames = 8;
 constexpr int kOpenInForm = 9;
 constexpr int kDelete = 10;
 constexpr int kStatus = 11;
+constexpr int kCompare = 12;
 constexpr int kColumns = 7;  // bus, address, module, name, note, last read, last programmed
 // Entry of the window-placement table that holds the window's place while the program
 // runs: beyond the entries the suite file stores, which belong to the suite's programs.
@@ -37,6 +38,9 @@ void refreshRosterWindow(AppContext& ctx);
 // The chosen row's sheet into the form: its family and sub-type page shown and filled.
 void openChosenSheet(AppContext& ctx);
 void deleteChosenSheet(AppContext& ctx);
+// Opens the chosen sheet in the form, reads the module into a scratch copy and marks every
+// field whose value the module does not hold; the form keeps the sheet's values.
+void compareChosenSheet(AppContext& ctx);
 void saveChosenNames(AppContext& ctx);
 
 void registerRosterRows(Dispatcher& d);

@@ -27,6 +27,7 @@ constexpr Colour kWarningRed = rgb(255, 0, 0);         // warning labels
 constexpr Colour kStatusBlue = rgb(64, 64, 255);       // status label: extension found
 constexpr Colour kStatusGrey = rgb(160, 160, 160);     // status label: nothing connected
 constexpr Colour kWhite = rgb(255, 255, 255);
+constexpr Colour kCompareOrange = rgb(255, 200, 120);  // value differs from the module's
 }  // namespace colour
 
 // Frame controls of the form.

@@ -50,14 +50,14 @@ void programModule(AppContext& ctx) {
   if (complete) keepModuleSheet(ctx, SheetEvent::Programmed);
 }
 
-void readModule(AppContext& ctx) {
+bool readModule(AppContext& ctx) {
   // A switch-on that the user quit during goes no further: nothing more is asked.
-  if (ctx.quitAfterRun) return;
-  if (!requireProgrammingMode(ctx)) return;
+  if (ctx.quitAfterRun) return false;
+  if (!requireProgrammingMode(ctx)) return false;
   selectionFromTabs(ctx);
   if (ctx.ui.messageBox(win::kMain, ctx.text(575), ctx.text(576),
                         mb::kYesNo | mb::kIconQuestion) != mb::kAnswerYes)
-    return;
+    return false;
   RunScope busy(ctx);
   clearForm(ctx, false);
   lockForm(ctx, true);
@@ -68,7 +68,9 @@ void readModule(AppContext& ctx) {
   const bool complete = read != nullptr && runComplete(run);
   lockForm(ctx, false);
   if (ctx.form.currentFamily == 10) directWriteLock(ctx, true);
-  if (complete) keepModuleSheet(ctx, SheetEvent::Read);
+  // A comparison reads into a scratch copy: the sheet it compares with stays as it is.
+  if (complete && !ctx.roster.comparing) keepModuleSheet(ctx, SheetEvent::Read);
+  return complete;
 }
 
 void registerProgrammingRows(Dispatcher& d) {

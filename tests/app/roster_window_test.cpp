@@ -161,5 +161,65 @@ TEST(RosterWindow, OpensASheetInTheFormKeepsNamesAndDeletesAfterYes) {
             h.ctx->text(64) + "\n/home/user/layout/Roster/SX1-005.kwm");
 }
 
+// Read a module (its sheet is kept), compare: nothing differs; change one value in the
+// module, compare: exactly that field is marked, the form keeps the sheet's value.
+TEST(RosterWindow, CompareMarksExactlyTheFieldsTheModuleHoldsOtherwise) {
+  struct Case {
+    const char* name;
+    int family, innerTab, subtype, modeButton, addressField;
+    const char* address;
+    const char* file;
+    int parameter;  // changed in the module: a1 + 1
+    int field;      // the field that shows it
+  };
+  const Case cases[] = {
+      {"switching module A", 3, -1, 0, 2332, 2327, "16", "SX0-016.kwm", 3, 2329},
+      {"function module 15", 0, 2, 15, 2218, 2140, "12", "SX0-012.kwm", 24, 2029},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModuleHarness h;
+    sim::addStandardLayout(h.bus());
+    h.boot();
+    h.showFamily(c.family, c.innerTab);
+    h.setText(c.addressField, c.address);
+    h.ui.answerNext(mb::kAnswerYes);
+    if (c.family != 3) h.ui.answerNext(mb::kAnswerNo);
+    h.press(c.modeButton, 3000);
+    ASSERT_EQ(h.ctx->bus.programmingMode.load(), 1);
+    h.press(ctl::kRead, 40000);
+    const auto sheet = parseModuleSheet(h.system.files[rosterPath(c.file)]).sheet;
+    ASSERT_TRUE(sheet);
+    const std::string sheetBytes = h.system.files[rosterPath(c.file)];
+    const size_t values = sheet->page(c.subtype)->values.size();
+
+    openRosterWindow(*h.ctx);
+    ASSERT_EQ(h.ctx->roster.shownFiles.size(), 1u);
+    h.ui.setSelection(kW, roster::kList, 0);
+    const std::string of = h.ctx->text(76);
+    const std::string differ = h.ctx->text(77);
+    h.ui.inject({EventType::Click, kW, roster::kCompare, 0});
+    h.run(40000);
+    EXPECT_EQ(h.ui.text(kW, roster::kStatus), "0" + of + std::to_string(values) + differ);
+    EXPECT_TRUE(h.ctx->roster.marked.empty());
+
+    auto module = sim::findModule(h.bus(), c.family, c.subtype);
+    ASSERT_TRUE(module);
+    const auto old = module->parameter(c.parameter);
+    module->setParameter(c.parameter, static_cast<uint8_t>(old[0] + 1), old[1], old[2]);
+    const std::string kept = h.text(c.field);
+    h.ui.inject({EventType::Click, kW, roster::kCompare, 0});
+    h.run(40000);
+    EXPECT_EQ(h.ui.text(kW, roster::kStatus), "1" + of + std::to_string(values) + differ);
+    EXPECT_EQ(h.ctx->roster.marked, std::vector<int>{c.field});
+    EXPECT_EQ(h.ui.control(win::kMain, c.field)->background, colour::kCompareOrange);
+    EXPECT_EQ(h.text(c.field), kept);  // the sheet's value, for Program
+    const std::string tip = h.ui.control(win::kMain, c.field)->tooltip;
+    EXPECT_NE(tip.find(h.ctx->text(78)), std::string::npos) << tip;
+    // The comparison's read-out does not replace the sheet.
+    EXPECT_EQ(h.system.files[rosterPath(c.file)], sheetBytes);
+  }
+}
+
 }  // namespace
 }  // namespace kw::test
