@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/dispatch.h"
 #include "buslink/bus_link.h"
@@ -39,6 +40,16 @@ struct FormSelection {
   int subtypeFamily4 = 2348;
 };
 
+// The roster window's view of the folder: how its list is sorted and which file each
+// row shows.
+struct RosterView {
+  int sortColumn = 1;  // address
+  bool descending = false;
+  std::vector<std::string> shownFiles;
+  bool comparing = false;   // a read-out for a comparison is under way
+  std::vector<int> marked;  // form controls the last comparison marked
+};
+
 struct Platform {
   Ui& ui;
   Clock& clock;
@@ -66,6 +77,9 @@ struct AppContext {
   std::string startDirectory;
   bool prefsWriteReported = false;  // a failed write of the program preferences was told
   std::atomic<uint8_t> cancelRequested{0};
+  // A cancel came during the run under way; kept because unlocking the form clears
+  // cancelRequested, and some sequences unlock before they end.
+  bool cancelSeen = false;
   std::atomic<uint8_t> clockEnd{0};  // ends the clock thread for good (quit, restart)
   LanguageFileTable languageFiles = makeLanguageFileTable();
   HelpTable helpTable = makeHelpTable();
@@ -77,6 +91,7 @@ struct AppContext {
   FormState forms;
   // --- end parameter form ---
   ModuleState module;  // what the last read-out or programming run learnt of the module
+  RosterView roster;
   // Programming runs, read-outs and mode switches under way (they nest: a switch-on reads).
   int runDepth = 0;
   // Presses the programming key of the simulated module of a family (5..9); set only

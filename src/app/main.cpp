@@ -8,6 +8,7 @@
 
 #include "app/context.h"
 #include "app/fatal.h"
+#include "app/roster_window.h"
 #include "app/settings_dialog.h"
 #include "app/shell.h"
 #include "app/steller_window.h"
@@ -32,12 +33,14 @@
 namespace {
 
 // For pictures of the other windows: KANTELWERK_WINDOW=settings (its bus tab),
-// settings-ports (its port tab) or steller (with every row live).
+// settings-ports (its port tab), steller (with every row live) or roster.
 void openNamedWindow(kw::AppContext& ctx, const std::string& name) {
   if (name == "steller") {
     if (!ctx.ui.windowOpen(kw::win::kSteller)) kw::openStellerWindow(ctx);
     for (int row = 0; row < kw::steller::kRows; ++row)
       ctx.ui.setState(kw::win::kSteller, kw::steller::kFirstLiveToggle + row, 1);
+  } else if (name == "roster") {
+    if (!ctx.ui.windowOpen(kw::win::kRoster)) kw::openRosterWindow(ctx);
   } else if (name == "settings" || name == "settings-ports") {
     kw::openSettingsDialog(ctx, kw::win::kMain);
     if (name == "settings-ports") ctx.ui.setState(kw::win::kSettings, kw::settings::kTabs, 1);

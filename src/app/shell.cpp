@@ -8,6 +8,7 @@
 #include "app/module_files.h"
 #include "app/settings_dialog.h"
 #include "app/status_popup.h"
+#include "app/roster_window.h"
 #include "app/steller_window.h"
 #include "buslink/module_backup.h"
 #include "forms/parameter_form.h"
@@ -64,6 +65,7 @@ void startUp(AppContext& ctx) {
   registerProgrammingRows(ctx.dispatcher);
   registerSettingsRows(ctx.dispatcher);
   registerStellerRows(ctx.dispatcher);
+  registerRosterRows(ctx.dispatcher);
   addStellerCycleRow(ctx);
   registerModuleFileRows(ctx.dispatcher);
   registerFactoryRows(ctx.dispatcher);

@@ -17,6 +17,7 @@ constexpr int kItalian = 31;
 constexpr int kFrench = 32;
 constexpr int kQuit = 84;
 constexpr int kSteller = 14;
+constexpr int kRoster = 33;
 constexpr int kHelp = 83;
 constexpr int kStatusPopup = 398;
 // Programming keys of the simulated modules of families 5..9: item kFirstSimKey + family - 5.

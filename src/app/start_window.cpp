@@ -84,7 +84,7 @@ void buildMainMenu(AppContext& ctx) {
         {menu::kFrench, t.text(8), 136},
         {0, "", 0},
         {menu::kQuit, t.text(5), 264}}},
-      {t.text(16), {{menu::kSteller, t.text(17), 0}}},
+      {t.text(16), {{menu::kSteller, t.text(17), 0}, {menu::kRoster, t.text(51), 0}}},
       {t.text(21), {{menu::kHelp, t.text(22), 278}}},
   };
   if (ctx.simulatedProgrammingKey) {

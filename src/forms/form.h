@@ -4,6 +4,8 @@
 #pragma once
 
 #include <atomic>
+#include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/ui.h"
@@ -25,6 +27,7 @@ constexpr Colour kWarningRed = rgb(255, 0, 0);         // warning labels
 constexpr Colour kStatusBlue = rgb(64, 64, 255);       // status label: extension found
 constexpr Colour kStatusGrey = rgb(160, 160, 160);     // status label: nothing connected
 constexpr Colour kWhite = rgb(255, 255, 255);
+constexpr Colour kCompareOrange = rgb(255, 200, 120);  // value differs from the module's
 }  // namespace colour
 
 // Frame controls of the form.
@@ -59,6 +62,16 @@ struct PositionQuery {
   Tick nextAsk = 0;
 };
 
+// A numbered control on a page of the form, noted as the form is built, so that the
+// roster knows what a page holds without a list of its own.
+struct PageControl {
+  int id = 0;
+  ControlKind kind = ControlKind::Label;
+  int tabs = 0;  // tab control whose page holds it
+  int page = 0;
+  std::string caption;  // its tooltip, else its caption
+};
+
 // Selection-independent state of the form (the selection itself is FormSelection).
 struct FormState {
   // Family 10 writes single addresses directly; while its page is shown the other
@@ -69,6 +82,7 @@ struct FormState {
   // Family 2, sub-type 12: result of the last step check, read by programming.
   bool tableValid = false;
   PositionQuery positionQuery;
+  std::vector<PageControl> pageControls;  // in the order of creation
 };
 
 }  // namespace kw

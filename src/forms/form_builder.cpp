@@ -105,6 +105,9 @@ int FormBuilder::add(const Control& c) {
       break;
   }
   if (!c.tooltip.empty()) ctx_.ui.setTooltip(window_, id, str(c.tooltip), "", 0);
+  if (window_ == win::kMain && parent_ != 0 && c.id != 0)
+    ctx_.forms.pageControls.push_back(
+        {id, c.kind, parent_, page_, c.tooltip.empty() ? desc.text : str(c.tooltip)});
   return id;
 }
 

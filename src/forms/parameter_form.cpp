@@ -531,6 +531,7 @@ void copyStateTo(AppContext& ctx, int target, int state) {
 // ------------------------------------------------------------------------------------
 
 void buildParameterForm(AppContext& ctx) {
+  ctx.forms.pageControls.clear();
   FormBuilder b(ctx);
   buildBusSelector(b, ctx);
   buildActionBar(b);

@@ -213,7 +213,8 @@ bool HeadlessUi::createControl(int w, const ControlSpec& desc) {
   HeadlessControl c;
   c.desc = desc;
   c.text = desc.text;
-  c.items = desc.items;
+  // A list view's items are its rows; the headings stay in the description.
+  if (desc.kind != ControlKind::ListView) c.items = desc.items;
   c.image = desc.image;
   c.enabled = desc.kind != ControlKind::DisplayField;
   if (desc.kind == ControlKind::TabControl && !desc.items.empty()) c.state = 0;

@@ -198,6 +198,28 @@ int64_t HostSystem::fileSize(const std::string& path) {
   return ec ? -1 : static_cast<int64_t>(size);
 }
 
+std::vector<std::string> HostSystem::listFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code kind;
+    if (it->is_regular_file(kind)) names.push_back(it->path().filename().string());
+  }
+  return names;
+}
+
+bool HostSystem::makeFolder(const std::string& folder) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  return fs::is_directory(folder, ec);
+}
+
+bool HostSystem::removeFile(const std::string& path) {
+  std::error_code ec;
+  fs::remove(path, ec);
+  return !fs::exists(path, ec);
+}
+
 std::string HostSystem::currentDirectory() {
   std::error_code ec;
   std::string dir = fs::current_path(ec).string();

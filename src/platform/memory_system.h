@@ -25,6 +25,9 @@ class MemorySystem final : public System {
   std::string executable = "/opt/kantelwerk/kantelwerk";
   std::string directory = "/home/user/layout/";
   bool failWrites = false;
+  // Folders (paths without the trailing "/") into which nothing can be written or removed.
+  std::set<std::string> readOnlyFolders;
+  std::set<std::string> folders;  // made by makeFolder, or by a test
   bool failStarts = false;
   bool viewerInstalled = true;              // the desktop opener of openDocument
   std::set<std::string> installedPrograms;  // program files that programInstalled knows
@@ -38,6 +41,10 @@ class MemorySystem final : public System {
   bool writeFileAtomic(const std::string& path, const std::string& bytes) override;
   bool fileExists(const std::string& path) override;
   int64_t fileSize(const std::string& path) override;
+  // Files live under their whole path; a folder's files are the keys "<folder>/<name>".
+  std::vector<std::string> listFolder(const std::string& folder) override;
+  bool makeFolder(const std::string& folder) override;
+  bool removeFile(const std::string& path) override;
   std::string currentDirectory() override { return directory; }
   std::string executablePath() override { return executable; }
   bool startProgram(const std::string& path, const std::vector<std::string>& args) override;

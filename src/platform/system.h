@@ -21,6 +21,14 @@ class System {
   virtual bool fileExists(const std::string& path) = 0;
   virtual int64_t fileSize(const std::string& path) = 0;  // -1 when missing
 
+  // Folders. The names of the files (not folders) in `folder`, unsorted; empty when the
+  // folder is missing. A system without folders has none of these.
+  virtual std::vector<std::string> listFolder(const std::string& folder) { return {}; }
+  // Creates the folder (and the folders above it); true when it is there afterwards.
+  virtual bool makeFolder(const std::string& folder) { return false; }
+  // Removes a file; true when it is gone afterwards.
+  virtual bool removeFile(const std::string& path) { return false; }
+
   virtual std::string currentDirectory() = 0;  // with a trailing separator
   virtual std::string executablePath() = 0;    // the running program file
 
@@ -47,6 +55,9 @@ class HostSystem final : public System {
   bool writeFileAtomic(const std::string& path, const std::string& bytes) override;
   bool fileExists(const std::string& path) override;
   int64_t fileSize(const std::string& path) override;
+  std::vector<std::string> listFolder(const std::string& folder) override;
+  bool makeFolder(const std::string& folder) override;
+  bool removeFile(const std::string& path) override;
   std::string currentDirectory() override;
   std::string executablePath() override;
   bool startProgram(const std::string& path, const std::vector<std::string>& args) override;

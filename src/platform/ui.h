@@ -35,6 +35,7 @@ constexpr int kBackupShow = 2;
 constexpr int kService = 3;
 constexpr int kSettings = 13;
 constexpr int kSteller = 16;
+constexpr int kRoster = 20;
 constexpr int kStart = 64;
 constexpr int kWait = 100;
 constexpr int kCount = 69;  // size of the window handle table
@@ -70,7 +71,15 @@ enum class ControlKind {
   Picture,
   ProgressBar,
   TabControl,
+  // A list of rows in columns (the native report list, so screen readers read it):
+  // ControlSpec.items are the column headings; setItems gives the rows, each row's cells
+  // separated by kCellSeparator; selection/state is the chosen row (-1: none).
+  // SelectionChanged reports a row chosen (value = row), ColumnClick a heading clicked.
+  ListView,
 };
+
+// Separates the cells of a ListView row.
+constexpr char kCellSeparator = '\t';
 
 enum class Align { Left, Centre, Right };
 
@@ -105,6 +114,7 @@ enum class EventType {
   KeyF1,
   KeyF2,
   StatusBarClick,  // x = pointer position in the status bar
+  ColumnClick,     // ListView heading; value = column
 };
 
 struct UiEvent {

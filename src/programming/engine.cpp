@@ -1,5 +1,6 @@
 #include "programming/engine.h"
 
+#include "app/roster.h"
 #include "app/shell.h"
 #include "forms/form.h"
 #include "forms/parameter_form.h"
@@ -23,6 +24,12 @@ constexpr Sequence kRead[kFamilyCount] = {readFamily0, readFamily1, readFamily2,
 
 constexpr int kModeButtons[] = {2218, 2287, 2290, 2332, 2352};
 
+// Neither cancelled (also where the sequence unlocked the form before its end) nor
+// stopped by a refusal or a wrong module.
+bool runComplete(const ModuleRun& run) {
+  return !run.stopped && !run.cancelled() && !run.ctx.cancelSeen;
+}
+
 }  // namespace
 
 void programModule(AppContext& ctx) {
@@ -32,29 +39,38 @@ void programModule(AppContext& ctx) {
     return;
   RunScope busy(ctx);
   lockForm(ctx, true);
+  ctx.cancelSeen = false;
   selectionFromTabs(ctx);
   ModuleRun run{ctx, programWaitFor(ctx.busLink.lastBaud())};
   const int family = ctx.form.currentFamily;
   kProgram[family](run);
+  const bool complete = runComplete(run);
   lockForm(ctx, false);
   if (family == 10) directWriteLock(ctx, true);
+  if (complete) keepModuleSheet(ctx, SheetEvent::Programmed);
 }
 
-void readModule(AppContext& ctx) {
+bool readModule(AppContext& ctx) {
   // A switch-on that the user quit during goes no further: nothing more is asked.
-  if (ctx.quitAfterRun) return;
-  if (!requireProgrammingMode(ctx)) return;
+  if (ctx.quitAfterRun) return false;
+  if (!requireProgrammingMode(ctx)) return false;
   selectionFromTabs(ctx);
   if (ctx.ui.messageBox(win::kMain, ctx.text(575), ctx.text(576),
                         mb::kYesNo | mb::kIconQuestion) != mb::kAnswerYes)
-    return;
+    return false;
   RunScope busy(ctx);
   clearForm(ctx, false);
   lockForm(ctx, true);
+  ctx.cancelSeen = false;
   ModuleRun run{ctx, readTimeoutFor(ctx.busLink.lastBaud())};
-  if (Sequence read = kRead[ctx.form.currentFamily]) read(run);
+  Sequence read = kRead[ctx.form.currentFamily];
+  if (read) read(run);
+  const bool complete = read != nullptr && runComplete(run);
   lockForm(ctx, false);
   if (ctx.form.currentFamily == 10) directWriteLock(ctx, true);
+  // A comparison reads into a scratch copy: the sheet it compares with stays as it is.
+  if (complete && !ctx.roster.comparing) keepModuleSheet(ctx, SheetEvent::Read);
+  return complete;
 }
 
 void registerProgrammingRows(Dispatcher& d) {

@@ -9,8 +9,8 @@ namespace kw {
 // The program button: checks, question, then the write sequence of the shown family.
 void programModule(AppContext& ctx);
 // The read button (and a successful switch into programming mode): the module's
-// configuration into the form of the shown family.
-void readModule(AppContext& ctx);
+// configuration into the form of the shown family. True when the read-out ran to its end.
+bool readModule(AppContext& ctx);
 // The programming-mode buttons: on for the module whose address is in the form, or off.
 void switchProgrammingMode(AppContext& ctx);
 

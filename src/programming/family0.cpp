@@ -125,6 +125,7 @@ void writeFixed(const ModuleRun& run, const FixedRows& rows, EmptyRow rule) {
 
 // Marks the field while its message is up, then leaves the focus on it.
 void showAt(const ModuleRun& run, int field, int title, int text) {
+  run.stop();
   run.mark(field);
   run.message(title, run.tx(text), mb::kOk | mb::kIconError);
   run.unmark(field);
@@ -344,7 +345,10 @@ void selectCode(const ModuleRun& run, int list, int code) {
 }
 
 // A wrong module answers the version query with a number out of its range.
-void versionError(const ModuleRun& run, int text) { run.message(338, run.tx(text)); }
+void versionError(const ModuleRun& run, int text) {
+  run.stop();
+  run.message(338, run.tx(text));
+}
 
 // Version byte of sub-types 16 and 17: major in the high nibble, minor in the low one.
 std::string nibbleVersion(int v) { return "  " + std::to_string(v / 16) + "." + pad(v % 16, 2); }

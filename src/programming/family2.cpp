@@ -52,6 +52,7 @@ std::string binaryText(int v) {
 
 void programSteps(const ModuleRun& run) {
   if (!run.ctx.forms.tableValid) {
+    run.stop();
     run.message(ModuleRun::kErrorTitle, run.tx(627));
     return;
   }

@@ -109,9 +109,10 @@ void programFamily4(ModuleRun& run) {
   const int address = run.value(kAddress);
   if (address == 0 &&
       run.message(kNoticeTitle, run.tx(kAddressZeroQuestion), mb::kYesNo) != mb::kAnswerYes)
-    return;
+    return run.stop();
   const ExtensionTable* table = activeTable(run);
   if (const int list = unchosenList(run, table)) {
+    run.stop();
     run.message(kNoticeTitle, run.tx(kNoChoiceText), mb::kOk | mb::kIconError);
     run.focus(list);
     return;

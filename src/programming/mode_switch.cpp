@@ -105,6 +105,7 @@ void switchOn(AppContext& ctx, int family, const ModeEntry& e, int address,
     pumpedWait(ctx, kAnswerPollMs);
   }
   runSteps(ctx, kSwitchedOn, e.kindCode, address);
+  ctx.module.switchedAddress = address;
   ctx.ui.setText(kMain, e.button, ctx.text(701));
   // 600 ms after the write of bit 5 the bus thread has long seen programming mode, which
   // the read-out asks for.
@@ -121,6 +122,7 @@ void switchOff(AppContext& ctx, const ModeEntry& e, int address) {
   resetServoControls(ctx);
   pumpedWait(ctx, 300);
   writeAndWait(ctx, 106, 0, 200);
+  ctx.module.switchedAddress = -1;
   resetServoValues(ctx);
 }
 

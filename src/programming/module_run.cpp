@@ -44,6 +44,7 @@ void lockForm(AppContext& ctx, bool locked) {
     for (int c = first; c <= last; ++c) ui.setEnabled(kMain, c, !locked);
   ui.setEnabled(kMain, ctl::kCancel, true);
   ui.setText(kMain, ctl::kCancel, ctx.text(locked ? 502 : 503));
+  if (ctx.cancelRequested.load() != 0) ctx.cancelSeen = true;
   // Once the user has agreed to quit, every run still under way (a switch-on goes on into
   // its read-out) must stop at its next cancel point, so the cancel outlives the lock.
   ctx.cancelRequested = ctx.quitAfterRun ? 1 : 0;

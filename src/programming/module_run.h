@@ -69,6 +69,10 @@ struct ModuleRun {
 
   AppContext& ctx;
   uint32_t wait;  // programWait for programming, readTimeout for read-out
+  // Set when the run ended early on a refusal or a wrong module: such a run keeps no
+  // module sheet.
+  mutable bool stopped = false;
+  void stop() const { stopped = true; }
 
   Ui& ui() const { return ctx.ui; }
   bool cancelled() const { return ctx.cancelRequested.load() != 0; }

@@ -17,11 +17,15 @@ void runReadSteps(const ModuleRun& run, std::span<const ReadStep> steps) {
 }
 
 void refuse(const ModuleRun& run, int titleText, int messageText) {
+  run.stop();
   run.message(titleText, run.tx(messageText), mb::kOk);
 }
 
 bool confirmNonFactoryOption(const ModuleRun& run) {
-  return run.message(579, run.tx(580), mb::kOkCancel | mb::kIconQuestion) == mb::kAnswerOk;
+  const bool agreed =
+      run.message(579, run.tx(580), mb::kOkCancel | mb::kIconQuestion) == mb::kAnswerOk;
+  if (!agreed) run.stop();
+  return agreed;
 }
 
 void selectOption(const ModuleRun& run, int on, int off) {

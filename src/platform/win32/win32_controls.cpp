@@ -11,6 +11,50 @@ namespace kw::win32ui {
 
 namespace {
 
+std::vector<std::string> splitCells(const std::string& row) {
+  std::vector<std::string> cells;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = row.find(kCellSeparator, start);
+    cells.push_back(row.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return cells;
+    start = end + 1;
+  }
+}
+
+// The rows of a report list view, from the store's items.
+void fillRows(HWND list, const std::vector<std::string>& rows, int columns) {
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  ListView_DeleteAllItems(list);
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const std::vector<std::string> cells = splitCells(rows[r]);
+    std::wstring first = widen(cells[0]);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = static_cast<int>(r);
+    item.pszText = first.data();
+    const int row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    for (int c = 1; c < columns && c < static_cast<int>(cells.size()); ++c) {
+      std::wstring cell = widen(cells[static_cast<size_t>(c)]);
+      LVITEMW sub{};
+      sub.iSubItem = c;
+      sub.pszText = cell.data();
+      SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
+    }
+  }
+  // Each column as wide as its heading or its widest cell.
+  for (int c = 0; c < columns; ++c) ListView_SetColumnWidth(list, c, LVSCW_AUTOSIZE_USEHEADER);
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
+}
+
+void selectRow(HWND list, int row) {
+  ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+  if (row < 0 || row >= ListView_GetItemCount(list)) return;
+  ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_EnsureVisible(list, row, FALSE);
+}
+
 constexpr wchar_t kPageClass[] = L"KantelwerkPage";
 // A drop-down list is created as high as its opened list; the closed box keeps the
 // height the layout gives.
@@ -214,6 +258,12 @@ void Win32Ui::applyState(int window, ControlValue& v, int state, unsigned& bits)
       if (state != v.state) bits |= kDirtyState;
       v.state = state;
       return;
+    case ControlKind::ListView: {
+      const int s = state >= 0 && state < static_cast<int>(v.items.size()) ? state : -1;
+      if (s != v.state) bits |= kDirtyState;
+      v.state = s;
+      return;
+    }
     default:
       v.state = state;
       return;
@@ -298,6 +348,7 @@ void Win32Ui::showValue(int window, int control, const ControlValue& v, unsigned
         break;
       case ControlKind::ProgressBar: SendMessageW(h, PBM_SETPOS, v.state, 0); break;
       case ControlKind::TabControl: showTab(*c, v.state); break;
+      case ControlKind::ListView: selectRow(h, v.state); break;
       default: break;
     }
   }
@@ -375,6 +426,26 @@ bool Win32Ui::createWidget(WindowWidgets& w, HWND parent, const ControlSpec& des
         EnableWindow(cw.hwnd, FALSE);
         v.enabled = false;
       }
+      break;
+    }
+    case ControlKind::ListView: {
+      // The native report list view: screen readers read its rows and headings, and the
+      // caption is its accessible name.
+      cw.hwnd = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, caption,
+                     WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, cy);
+      if (!cw.hwnd) break;
+      ListView_SetExtendedListViewStyle(cw.hwnd, LVS_EX_FULLROWSELECT);
+      const int columns = std::max<int>(1, static_cast<int>(desc.items.size()));
+      for (size_t i = 0; i < desc.items.size(); ++i) {
+        std::wstring heading = widen(desc.items[i]);
+        LVCOLUMNW col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH;
+        col.cx = cx / columns;
+        col.pszText = heading.data();
+        SendMessageW(cw.hwnd, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
+      }
+      v.items.clear();
+      v.state = -1;
       break;
     }
     case ControlKind::DropDown: {
@@ -638,6 +709,19 @@ void Win32Ui::onNotify(const NMHDR& hdr) {
     queueEvent({EventType::TabChanged, ref.window, ref.control, page, 0});
     return;
   }
+  if (hdr.code == LVN_ITEMCHANGED || hdr.code == LVN_COLUMNCLICK) {
+    auto it = controlOfHwnd_.find(hdr.hwndFrom);
+    if (it == controlOfHwnd_.end()) return;
+    const ControlRef ref = it->second;
+    const auto& lv = reinterpret_cast<const NMLISTVIEW&>(hdr);
+    if (hdr.code == LVN_COLUMNCLICK) {
+      queueEvent({EventType::ColumnClick, ref.window, ref.control, lv.iSubItem, 0});
+    } else if ((lv.uNewState & LVIS_SELECTED) != 0 && (lv.uOldState & LVIS_SELECTED) == 0) {
+      userChangedState(ref, lv.iItem);
+      queueEvent({EventType::SelectionChanged, ref.window, ref.control, lv.iItem, 0});
+    }
+    return;
+  }
   if (hdr.code == NM_CLICK) {
     for (const auto& [number, w] : windows_) {
       if (w.statusBar != hdr.hwndFrom) continue;
@@ -816,7 +900,8 @@ void Win32Ui::setSelection(int window, int control, int index) {
     if (!v) return;
     kind = v->kind;
   }
-  if (kind == ControlKind::DropDown || kind == ControlKind::TabControl)
+  if (kind == ControlKind::DropDown || kind == ControlKind::TabControl ||
+      kind == ControlKind::ListView)
     setState(window, control, index);
 }
 
@@ -835,7 +920,9 @@ int Win32Ui::selection(int window, int control) const {
   Lock l(mutex_);
   const ControlValue* v = value(window, control);
   if (!v) return -1;
-  if (v->kind == ControlKind::DropDown || v->kind == ControlKind::TabControl) return v->state;
+  if (v->kind == ControlKind::DropDown || v->kind == ControlKind::TabControl ||
+      v->kind == ControlKind::ListView)
+    return v->state;
   return -1;
 }
 
@@ -905,6 +992,15 @@ void Win32Ui::setItems(int window, int control, const std::vector<std::string>& 
     for (const auto& item : list)
       SendMessageW(c->hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
     SendMessageW(c->hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  } else if (c->desc.kind == ControlKind::ListView) {
+    {
+      Lock l(mutex_);
+      ControlValue* v = value(window, control);
+      if (!v) return;
+      v->items = list;
+      v->state = -1;
+    }
+    if (c->hwnd) fillRows(c->hwnd, list, static_cast<int>(c->desc.items.size()));
   } else if (c->desc.kind == ControlKind::TabControl) {
     for (size_t i = 0; i < list.size() && i < c->pages.size(); ++i) {
       std::wstring title = widen(list[i]);

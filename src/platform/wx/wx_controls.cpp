@@ -2,6 +2,7 @@
 // any thread may read and write; widgets follow the store on the main thread, at once
 // for the main thread's own changes and through a posted flush for the others'.
 #include <wx/gauge.h>
+#include <wx/listctrl.h>
 #include <wx/slider.h>
 #include <wx/statbmp.h>
 #include <wx/statbox.h>
@@ -31,6 +32,43 @@ bool parseInt(const std::string& s, int& out) {
   if (*first == '+') ++first;
   auto [ptr, ec] = std::from_chars(first, last, out);
   return ec == std::errc() && ptr == last;
+}
+
+std::vector<std::string> splitCells(const std::string& row) {
+  std::vector<std::string> cells;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = row.find(kCellSeparator, start);
+    cells.push_back(row.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return cells;
+    start = end + 1;
+  }
+}
+
+// The rows of a report list, from the store's items.
+void fillRows(wxListCtrl* list, const std::vector<std::string>& rows) {
+  list->Freeze();
+  list->DeleteAllItems();
+  const int columns = list->GetColumnCount();
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const std::vector<std::string> cells = splitCells(rows[r]);
+    const long row = list->InsertItem(static_cast<long>(r), wxString::FromUTF8(cells[0].c_str()));
+    for (int c = 1; c < columns && c < static_cast<int>(cells.size()); ++c)
+      list->SetItem(row, c, wxString::FromUTF8(cells[static_cast<size_t>(c)].c_str()));
+  }
+  // Each column as wide as its heading or its widest cell.
+  for (int c = 0; c < columns; ++c) list->SetColumnWidth(c, wxLIST_AUTOSIZE_USEHEADER);
+  list->Thaw();
+}
+
+void selectRow(wxListCtrl* list, int row) {
+  for (long i = list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); i != -1;
+       i = list->GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+    list->SetItemState(i, 0, wxLIST_STATE_SELECTED);
+  if (row < 0 || row >= list->GetItemCount()) return;
+  list->SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                     wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+  list->EnsureVisible(row);
 }
 
 std::vector<std::string> splitLines(const std::string& text) {
@@ -191,6 +229,12 @@ void WxUi::applyState(int window, ControlValue& v, int state, unsigned& bits) {
       if (state != v.state) bits |= kDirtyState;
       v.state = state;
       return;
+    case ControlKind::ListView: {
+      const int s = state >= 0 && state < static_cast<int>(v.items.size()) ? state : -1;
+      if (s != v.state) bits |= kDirtyState;
+      v.state = s;
+      return;
+    }
     default:
       v.state = state;
       return;
@@ -273,6 +317,7 @@ void WxUi::showValue(int window, int control, const ControlValue& v, unsigned bi
         break;
       }
       case ControlKind::Slider: static_cast<wxSlider*>(widget)->SetValue(v.state); break;
+      case ControlKind::ListView: selectRow(static_cast<wxListCtrl*>(widget), v.state); break;
       case ControlKind::Spin:
         if (!(bits & kDirtyText)) static_cast<wxSpinCtrl*>(widget)->SetValue(v.state);
         break;
@@ -548,6 +593,21 @@ bool WxUi::makeWidget(int window, const ControlSpec& desc, bool fresh) {
       cw.widget = t;
       break;
     }
+    case ControlKind::ListView: {
+      // The native report list: screen readers read its rows and headings, and the
+      // caption is its accessible name.
+      auto* list = new wxListCtrl(parent, wxID_ANY, pos, size,
+                                  wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_SUNKEN);
+      list->SetName(toWx(desc.text));
+      const int columns = std::max<int>(1, static_cast<int>(desc.items.size()));
+      for (size_t i = 0; i < desc.items.size(); ++i)
+        list->InsertColumn(static_cast<long>(i), toWx(desc.items[i]), wxLIST_FORMAT_LEFT,
+                           size.x / columns);
+      v.items.clear();
+      v.state = -1;
+      cw.widget = list;
+      break;
+    }
     case ControlKind::DropDown: {
       wxArrayString choices;
       for (const auto& item : desc.items) choices.Add(toWx(item));
@@ -772,6 +832,16 @@ void WxUi::bindControlEvents(int window, const ControlWidget& c) {
         queueEvent({EventType::TextChanged, window, id, 0, 0});
       });
       break;
+    case ControlKind::ListView:
+      widget->Bind(wxEVT_LIST_ITEM_SELECTED, [this, window, id](wxListEvent& e) {
+        const int row = static_cast<int>(e.GetIndex());
+        userChangedState(window, id, row, {});
+        queueEvent({EventType::SelectionChanged, window, id, row, 0});
+      });
+      widget->Bind(wxEVT_LIST_COL_CLICK, [this, window, id](wxListEvent& e) {
+        queueEvent({EventType::ColumnClick, window, id, e.GetColumn(), 0});
+      });
+      break;
     case ControlKind::DropDown:
       widget->Bind(wxEVT_CHOICE, [this, window, id, widget](wxCommandEvent&) {
         const int s = static_cast<wxChoice*>(widget)->GetSelection();
@@ -926,7 +996,8 @@ void WxUi::setSelection(int window, int control, int index) {
     if (!v) return;
     kind = v->kind;
   }
-  if (kind == ControlKind::DropDown || kind == ControlKind::TabControl)
+  if (kind == ControlKind::DropDown || kind == ControlKind::TabControl ||
+      kind == ControlKind::ListView)
     setState(window, control, index);
 }
 
@@ -945,7 +1016,9 @@ int WxUi::selection(int window, int control) const {
   Lock l(mutex_);
   const ControlValue* v = value(window, control);
   if (!v) return -1;
-  if (v->kind == ControlKind::DropDown || v->kind == ControlKind::TabControl) return v->state;
+  if (v->kind == ControlKind::DropDown || v->kind == ControlKind::TabControl ||
+      v->kind == ControlKind::ListView)
+    return v->state;
   return -1;
 }
 
@@ -1021,6 +1094,15 @@ void WxUi::setItems(int window, int control, const std::vector<std::string>& lis
     for (const auto& item : list) ch->Append(toWx(item));
     ch->SetSelection(wxNOT_FOUND);
     ch->Thaw();
+  } else if (c->desc.kind == ControlKind::ListView) {
+    {
+      Lock l(mutex_);
+      ControlValue* v = value(window, control);
+      if (!v) return;
+      v->items = list;
+      v->state = -1;
+    }
+    if (c->widget) fillRows(static_cast<wxListCtrl*>(c->widget), list);
   } else if (c->desc.kind == ControlKind::TabControl) {
     auto* rows = c->widget ? dynamic_cast<TabRows*>(c->widget) : nullptr;
     wxBookCtrlBase* book = c->widget ? bookOf(c->widget) : nullptr;
