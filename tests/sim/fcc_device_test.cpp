@@ -171,10 +171,6 @@ TEST(FccDevice, ExchangesOfAnyClient) {
   Bytes busPartOff = busPart;
   busPartOff[112] = 0x00;  // the track power
   const uint8_t ack = kFccAcknowledge;
-  auto cat = [](Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-  };
   struct Case {
     const char* what;
     std::vector<Tx> sends;
@@ -206,13 +202,7 @@ TEST(FccDevice, ExchangesOfAnyClient) {
     SCOPED_TRACE(c.what);
     Client client(5);
     fill(client.bus);
-    Bytes got;
-    for (const Tx& t : c.sends) {
-      client.send(t.bytes, t.gapMs, t.lost, t.junk);
-      got = cat(got, client.after(0));
-    }
-    got = cat(got, client.after(50));
-    EXPECT_EQ(got, c.answer);
+    EXPECT_EQ(client.exchange(c.sends, 50), c.answer);
     EXPECT_EQ(client.writes, c.writes);
   }
 }

@@ -170,10 +170,6 @@ TEST(Mc2004Device, ExchangesOfAnyClient) {
   SimBus filled;
   fill(filled);
   const Bytes dump0 = dump(filled, 0);
-  auto cat = [](Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-  };
   struct Case {
     const char* what;
     std::vector<Tx> sends;
@@ -212,13 +208,7 @@ TEST(Mc2004Device, ExchangesOfAnyClient) {
     SCOPED_TRACE(c.what);
     Client client(2);
     fill(client.bus);
-    Bytes got;
-    for (const Tx& t : c.sends) {
-      client.send(t.bytes, t.gapMs, t.lost, t.junk);
-      got = cat(got, client.after(0));
-    }
-    got = cat(got, client.after(200));
-    EXPECT_EQ(got, c.answer);
+    EXPECT_EQ(client.exchange(c.sends, 200), c.answer);
     EXPECT_EQ(client.writes, c.writes);
   }
 }

@@ -169,15 +169,7 @@ TEST(PolledDevice, ExchangesOfAnyClient) {
       client.bus.set(0, a, v(a));
       client.bus.set(1, a, 0xEE);  // SX1 is not what a standard interface reads
     }
-    Bytes got;
-    for (const Tx& t : c.sends) {
-      client.send(t.bytes, t.gapMs, t.lost, t.junk);
-      const Bytes part = client.after(0);
-      got.insert(got.end(), part.begin(), part.end());
-    }
-    const Bytes rest = client.after(50);
-    got.insert(got.end(), rest.begin(), rest.end());
-    EXPECT_EQ(got, c.answer);
+    EXPECT_EQ(client.exchange(c.sends, 50), c.answer);
     EXPECT_EQ(client.writes, c.writes);
   }
 }

@@ -56,6 +56,20 @@ struct Rig {
   std::unique_ptr<SerialPort> port;
 };
 
+// `a` followed by `b`.
+inline Bytes cat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// One step of a client in a table: a transmission after a quiet gap, maybe spoilt.
+struct Tx {
+  Bytes bytes;
+  uint32_t gapMs = 1;
+  int lost = -1;
+  int junk = -1;
+};
+
 // A client of a simulated device that is not the program's bus link: it drives the
 // device itself on a timeline of its own, the way any other program on the port would.
 struct Client {
@@ -84,6 +98,20 @@ struct Client {
     return out;
   }
 
+  // Sends each step, taking what has arrived after each, and then what comes within
+  // `settleMs`: everything the device answered, in order.
+  Bytes exchange(const std::vector<Tx>& steps, uint32_t settleMs) {
+    Bytes got;
+    for (const Tx& t : steps) {
+      send(t.bytes, t.gapMs, t.lost, t.junk);
+      const Bytes part = after(0);
+      got.insert(got.end(), part.begin(), part.end());
+    }
+    const Bytes rest = after(settleMs);
+    got.insert(got.end(), rest.begin(), rest.end());
+    return got;
+  }
+
   struct Write {
     int bus, address, value;
     bool operator==(const Write&) const = default;
@@ -94,13 +122,6 @@ struct Client {
   Tick now = 1000;
 };
 
-// One step of a client in a table: a transmission after a quiet gap, maybe spoilt.
-struct Tx {
-  Bytes bytes;
-  uint32_t gapMs = 1;
-  int lost = -1;
-  int junk = -1;
-};
 
 inline Bytes readRequest(uint8_t group) {
   if (group == 127) return {0x7F, 0x7F};
