@@ -81,6 +81,18 @@ enum class ControlKind {
 // Separates the cells of a ListView row.
 constexpr char kCellSeparator = '\t';
 
+// The cells of a ListView row, as the backends show them.
+inline std::vector<std::string> splitCells(const std::string& row) {
+  std::vector<std::string> cells;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = row.find(kCellSeparator, start);
+    cells.push_back(row.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return cells;
+    start = end + 1;
+  }
+}
+
 enum class Align { Left, Centre, Right };
 
 struct ControlSpec {

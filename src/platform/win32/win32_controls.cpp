@@ -11,17 +11,6 @@ namespace kw::win32ui {
 
 namespace {
 
-std::vector<std::string> splitCells(const std::string& row) {
-  std::vector<std::string> cells;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = row.find(kCellSeparator, start);
-    cells.push_back(row.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) return cells;
-    start = end + 1;
-  }
-}
-
 // The rows of a report list view, from the store's items.
 void fillRows(HWND list, const std::vector<std::string>& rows, int columns) {
   SendMessageW(list, WM_SETREDRAW, FALSE, 0);

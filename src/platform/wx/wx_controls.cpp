@@ -34,17 +34,6 @@ bool parseInt(const std::string& s, int& out) {
   return ec == std::errc() && ptr == last;
 }
 
-std::vector<std::string> splitCells(const std::string& row) {
-  std::vector<std::string> cells;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = row.find(kCellSeparator, start);
-    cells.push_back(row.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) return cells;
-    start = end + 1;
-  }
-}
-
 // The rows of a report list, from the store's items.
 void fillRows(wxListCtrl* list, const std::vector<std::string>& rows) {
   list->Freeze();
